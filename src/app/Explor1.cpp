@@ -1,0 +1,123 @@
+#include "Explor1.h"
+
+#include <QFile>
+#include <QFont>
+#include <QString>
+#include <cctype>
+#include <limits>
+
+#include "PlatformFile.h"
+#include "RecordWindowTable.h"
+#include "Seams.h"
+
+namespace kinscope {
+
+TForm1* Form1 = nullptr;
+
+int32_t ParseRecordNumber(const std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])) != 0) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t value = 0;
+  constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > kLimit) value = kLimit;
+  }
+  if (negative) return static_cast<int32_t>(-value);
+  return static_cast<int32_t>(value < kLimit ? value : kLimit - 1);
+}
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
+  ui.setupUi(this);
+  // Fonts by pixel size, so the fixed layout holds at any screen resolution;
+  // the long notice line takes the narrow cut to fit the window's width.
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setPixelSize(11);
+  setFont(font);
+  QFont narrow(QStringLiteral("Liberation Sans Narrow"));
+  narrow.setPixelSize(12);
+  ui.Label4->setFont(narrow);
+  setFixedSize(size());
+  ui.cbxRecType->setCurrentIndex(-1);
+  OpenDialog1.setWindowTitle(QStringLiteral("Open"));
+  OpenDialog1.setNameFilter(QStringLiteral("TEV 5 files (*.tev)"));
+  OpenDialog1.setDefaultSuffix(QStringLiteral("tev"));
+  OpenDialog1.setFileMode(QFileDialog::ExistingFile);
+  OpenDialog1.setAcceptMode(QFileDialog::AcceptOpen);
+  connect(ui.btnOpen, &QPushButton::clicked, this, &TForm1::btnOpenClick);
+  connect(ui.btnGo, &QPushButton::clicked, this, &TForm1::btnGoClick);
+  connect(ui.ebRecNum, &QLineEdit::returnPressed, this, &TForm1::btnGoClick);
+}
+
+// The open database stays open when the program ends: no header write-back.
+TForm1::~TForm1() = default;
+
+void TForm1::btnOpenClick() {
+  const std::optional<QString> chosen = seams::RunFileDialog(OpenDialog1);
+  if (!chosen) {
+    seams::ShowMessage(QStringLiteral("Appears to have cancelled from File Open dialog"),
+                       QStringLiteral("Note"));
+    return;
+  }
+  OpenPath(QFile::encodeName(*chosen).toStdString());
+}
+
+void TForm1::OpenPath(const std::string& path) {
+  current_file_name_ = path;
+  if (path.empty()) {
+    seams::ShowMessage(QStringLiteral("Filename was empty"), QStringLiteral("Note"));
+    return;
+  }
+  if (database_) {
+    database_->CloseDatabase();
+    ReleaseDatabase(database_, true);
+  }
+  database_ = std::make_unique<CTEVDatabase>();
+  const int result = database_->OpenDatabase(path, 0);
+  if (result < 0) {
+    const int error = platform::LastError();
+    if (result == -1) {
+      seams::ShowMessage(QStringLiteral("TEV file is corrupted.  Open failed."),
+                         QStringLiteral("Alert!"));
+    } else {
+      seams::ShowMessage(QString::asprintf("Open failed.  Error code: %d", error),
+                         QStringLiteral("Alert!"));
+    }
+    ReleaseDatabase(database_, true);
+    close();
+    return;
+  }
+  ui.cbxRecType->setEnabled(true);
+  ui.ebRecNum->setEnabled(true);
+  ui.btnGo->setEnabled(true);
+}
+
+int32_t TForm1::SelectedRecordType() const {
+  return ui.cbxRecType->findText(ui.cbxRecType->currentText(), Qt::MatchExactly);
+}
+
+void TForm1::btnGoClick() {
+  if (!ui.btnGo->isEnabled()) return;
+  int32_t number = ParseRecordNumber(ui.ebRecNum->text().toStdString());
+  const int32_t code = SelectedRecordType();
+  if (number == 0) {
+    if (code != kIndivIndexCode) return;
+    number = database_ ? database_->HeaderI32(kHdrRootNode2) : 0;
+  }
+  OpenRecordWindow(code, number);
+}
+
+void TForm1::OpenRecordWindow(int32_t code, int32_t number) {
+  TRecordWindow* window = CreateRecordWindow(code, this, *this);
+  if (window == nullptr) {
+    seams::ShowMessage(QString::asprintf("Unknown record type %d", code), QStringLiteral("Note"));
+    return;
+  }
+  std::unique_ptr<TRecordWindow> owned(window);
+  owned->ShowRecord(database_.get(), number);
+  seams::RunModal(*owned);
+}
+
+}  // namespace kinscope

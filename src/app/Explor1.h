@@ -1,0 +1,75 @@
+// The main window: picks the database file, the record type and the record
+// number, and opens every record window through OpenRecordWindow.
+#pragma once
+
+#include <QFileDialog>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "RecordWindow.h"
+#include "TEVDatabase.h"
+#include "ui_Explor1.h"
+
+namespace kinscope {
+
+// Record-type codes: the index of an entry of the record-type chooser.
+enum RecordTypeCode : int32_t {
+  kIndividualCode = 0,
+  kMarriageCode = 1,
+  kFamilyCode = 2,
+  kNameCode = 3,
+  kNoteCode = 4,
+  kIndivNameCode = 5,
+  kCitationCode = 6,
+  kSourceCode = 7,
+  kUserDefinedCode = 8,
+  kUDEventTypeCode = 9,
+  kContactCode = 10,
+  kMediaCode = 11,
+  kIndivIndexCode = 12,
+};
+
+// Converts text as the C library's atol does: leading white space, an
+// optional sign, then decimal digits; 0 when no digit follows. Values beyond
+// the signed 32-bit range are clamped to it.
+int32_t ParseRecordNumber(const std::string& text);
+
+class TForm1 : public QWidget, public TRecordHost {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // TRecordHost.
+  void OpenRecordWindow(int32_t code, int32_t number) override;
+  CTEVDatabase* Database() const override { return database_.get(); }
+
+  // Opens `path` (bytes as the file system takes them) exactly as if the
+  // file-open dialog had returned it: the rest of the Open sequence.
+  void OpenPath(const std::string& path);
+
+  // The path the file-open dialog returned last; empty at start.
+  const std::string& CurrentFileName() const { return current_file_name_; }
+
+  // Index of the chosen record type: the entry whose text the chooser holds,
+  // or -1 when it holds no entry's text.
+  int32_t SelectedRecordType() const;
+
+  Ui::TForm1 ui;
+  QFileDialog OpenDialog1;
+
+ private:
+  void btnOpenClick();
+  void btnGoClick();
+
+  std::unique_ptr<CTEVDatabase> database_;
+  std::string current_file_name_;
+};
+
+// The one main window of the program, set while it exists.
+extern TForm1* Form1;
+
+}  // namespace kinscope

@@ -1,0 +1,34 @@
+// The three places where the program hands control to the user and waits:
+// a message box, the file-open dialog and the modal run of a window. Each
+// goes through one function here, so tests can answer in the user's place.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QDialog;
+class QFileDialog;
+
+namespace kinscope::seams {
+
+// Shows a message box with no owner window, `text`, `title` and one OK
+// button, and returns when it is closed.
+void ShowMessage(const QString& text, const QString& title);
+
+// Runs the file-open dialog. Returns the chosen path, or nothing when the
+// user cancelled or the dialog failed.
+std::optional<QString> RunFileDialog(QFileDialog& dialog);
+
+// Shows `window` modally and returns when the user has closed it.
+void RunModal(QDialog& window);
+
+// Replacements for tests; an empty function restores the real behaviour.
+using MessageHook = std::function<void(const QString& text, const QString& title)>;
+using FileDialogHook = std::function<std::optional<QString>(QFileDialog& dialog)>;
+using ModalHook = std::function<void(QDialog& window)>;
+void SetMessageHook(MessageHook hook);
+void SetFileDialogHook(FileDialogHook hook);
+void SetModalHook(ModalHook hook);
+
+}  // namespace kinscope::seams

@@ -1,0 +1,106 @@
+// Open, close and the header of a database file.
+#include "TEVDatabase.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Coding.h"
+
+namespace kinscope {
+namespace {
+
+constexpr uint8_t kMagic[4] = {'T', 'E', 'V', 0};
+constexpr uint8_t kVersionText[4] = {'5', '0', '0', 0};
+
+}  // namespace
+
+CTEVDatabase::CTEVDatabase() = default;
+
+CTEVDatabase::~CTEVDatabase() { platform::Close(file_); }
+
+int CTEVDatabase::OpenDatabase(const std::string& path, int32_t mode) {
+  if (IsOpen()) return -2;
+  // Paths go to the file system as the caller gave them; one that holds a
+  // zero byte cannot be passed on at all.
+  if (path.find('\0') != std::string::npos) return -1;
+
+  file_ = platform::OpenExisting(path, mode == 0);
+  if (file_ == platform::kNoFile) return -2;
+
+  bool sound = ReadAt(0, header_.data(), header_.size()) == header_.size() &&
+               std::memcmp(header_.data() + kHdrMagic, kMagic, sizeof kMagic) == 0;
+  if (sound) {
+    // Only 31 regions have room for a page map; further regions are ignored.
+    const int32_t regions = std::min<int32_t>(HeaderI32(kHdrRegionCount), kMaxRegions);
+    for (int32_t r = 0; sound && r < regions; ++r) sound = LoadRegionMap(r) == 1;
+  }
+  if (sound) {
+    sound = ReadAt(kPageCountOffset, page_counts_.data(), page_counts_.size()) ==
+            page_counts_.size();
+  }
+  if (!sound) {
+    platform::Close(file_);
+    file_ = platform::kNoFile;
+    return -1;
+  }
+  read_only_ = mode;
+  modified_ = 0;
+  return 1;
+}
+
+void CTEVDatabase::CloseDatabase() {
+  if (!IsOpen()) return;
+  if (modified_ != 0) {
+    const platform::LocalTime now = platform::Now();
+    const uint16_t fields[8] = {now.year, now.month, now.day_of_week, now.day,
+                                now.hour, now.minute, now.second, now.milliseconds};
+    for (size_t i = 0; i < 8; ++i) EncodeU16(header_.data(), kHdrModifyTime + 2 * i, fields[i]);
+  }
+  WriteHeader();
+  platform::Close(file_);
+  file_ = platform::kNoFile;
+}
+
+void CTEVDatabase::ReleasePageLists() {
+  page_lists_.clear();
+  page_lists_.shrink_to_fit();
+}
+
+void CTEVDatabase::WriteHeader() {
+  if (read_only_ != 0 || !IsOpen()) return;
+  std::memcpy(header_.data() + kHdrVersionText, kVersionText, sizeof kVersionText);
+  WriteAt(0, header_.data(), kHeaderSize);
+}
+
+int CTEVDatabase::UpdateHeader() {
+  return WriteAt(static_cast<int32_t>(kHdrUpdateStart), header_.data() + kHdrUpdateStart,
+                 static_cast<int32_t>(kHdrUpdateLength));
+}
+
+int CTEVDatabase::WriteAt(int32_t offset, const uint8_t* bytes, int32_t count) {
+  if (read_only_ != 0) return 1;
+  if (!IsOpen() || offset < 0 || count < 0) return 0;
+  const auto n = static_cast<size_t>(count);
+  return platform::WriteAt(file_, offset, bytes, n) == n ? 1 : 0;
+}
+
+size_t CTEVDatabase::ReadAt(int64_t offset, uint8_t* buffer, size_t count) const {
+  if (!IsOpen()) return 0;
+  return platform::ReadAt(file_, offset, buffer, count);
+}
+
+int32_t CTEVDatabase::HeaderI32(size_t offset) const {
+  return DecodeI32(header_.data(), offset);
+}
+
+void CTEVDatabase::SetHeaderI32(size_t offset, int32_t value) {
+  EncodeI32(header_.data(), offset, value);
+}
+
+void ReleaseDatabase(std::unique_ptr<CTEVDatabase>& db, bool free_object) {
+  if (!db) return;
+  db->ReleasePageLists();
+  if (free_object) db.reset();
+}
+
+}  // namespace kinscope

@@ -1,0 +1,165 @@
+// CTEVDatabase: the open database file.
+//
+// The one object through which a .tev file is read and written. It holds the
+// file's header image, its page-count table, one page list per loaded region,
+// and the read-only and modified flags. Operations report by integer result
+// (1 success, 0 failure; OpenDatabase 1, -1 or -2); none shows a message or
+// throws. On a read-only database every write succeeds without touching the
+// file.
+//
+// File layout of the fixed areas:
+//   0      1685 bytes  header
+//   4096   8192 bytes  page-count table: 128 rows (regions) of 32 signed
+//                      16-bit counts (pages of tables 1 to 32)
+//   12288  ...         region 0; region r starts at r * 2^26 + 12288. Page 0
+//                      of each region is its page map, one byte per page.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PlatformFile.h"
+#include "RecordTables.h"
+
+namespace kinscope {
+
+constexpr int kHeaderSize = 1685;
+constexpr int64_t kPageCountOffset = 4096;
+constexpr int kPageCountSize = 8192;
+constexpr int kPageSize = 8192;
+constexpr int64_t kRegionSize = int64_t{1} << 26;
+constexpr int64_t kRegionBase = 12288;
+constexpr int kMaxRegions = 31;
+constexpr int kTableCount = 32;
+constexpr int kPageListEntries = kTableCount + kPageSize;  // heads, then groups
+
+// Header fields.
+constexpr size_t kHdrVersionText = 0;     // "500" and a zero byte, stored on write-back
+constexpr size_t kHdrMagic = 8;           // "TEV" and a zero byte
+constexpr size_t kHdrRegionCount = 18;    // regions whose page maps are loaded
+constexpr size_t kHdrIndividBound = 22;   // highest RIN that owns a name
+constexpr size_t kHdrRootNode = 30;       // root of the individual index, first copy
+constexpr size_t kHdrIndexNodeBound = 42; // highest index node number
+constexpr size_t kHdrRootNode2 = 50;      // root of the individual index, second copy
+constexpr size_t kHdrNameAreaStart = 70;  // lowest offset of a name record link
+constexpr size_t kHdrNameAreaEnd = 74;    // highest offset of a name record link
+constexpr size_t kHdrModifyTime = 1637;   // 8 x u16: y, mon, wday, day, h, min, s, ms
+constexpr size_t kHdrUpdateStart = 14;    // UpdateHeader writes bytes 14 to 729
+constexpr size_t kHdrUpdateLength = 716;
+
+class CTEVDatabase {
+ public:
+  // A closed database: zero header and page-count images, no page lists.
+  CTEVDatabase();
+  // Closes a file still open without writing anything to it.
+  ~CTEVDatabase();
+  CTEVDatabase(const CTEVDatabase&) = delete;
+  CTEVDatabase& operator=(const CTEVDatabase&) = delete;
+
+  // Opens the existing file at `path` (passed to the file system unchanged):
+  // mode 0 for reading and writing, any other mode read-only. Reads the
+  // header, loads the page map of each region the header counts (at most 31)
+  // and reads the page-count table. Returns 1 when open; -1 when the file is
+  // corrupt (short header, wrong magic, a page map that fails, a short
+  // page-count table), the file then being closed; -2 when the file cannot be
+  // opened (or is locked by a writer), platform::LastError() telling why.
+  // Requires that no file is open on this object (else -2).
+  int OpenDatabase(const std::string& path, int32_t mode);
+
+  // Stamps the header's modification time when something was written, writes
+  // the header back and closes the file. Does nothing when no file is open.
+  void CloseDatabase();
+
+  // Frees every page list. Does not close the file.
+  void ReleasePageLists();
+
+  // Stores "500" at header offset 0 and writes the whole header image at
+  // offset 0. Does nothing on a read-only database; the result is not checked.
+  void WriteHeader();
+
+  // Writes header bytes 14 to 729 at offset 14. 1 on success, 0 on failure.
+  int UpdateHeader();
+
+  // Writes `count` bytes at absolute `offset`. Returns 1 when all were written,
+  // else 0. On a read-only database writes nothing and returns 1.
+  int WriteAt(int32_t offset, const uint8_t* bytes, int32_t count);
+
+  // Reads up to `count` bytes at absolute `offset`; returns the number read.
+  size_t ReadAt(int64_t offset, uint8_t* buffer, size_t count) const;
+
+  // Loads and indexes the page map of `region` (0 to 30). 1 on success; 0 on a
+  // short read or when the map's first byte is not 11.
+  int LoadRegionMap(int32_t region);
+
+  // Absolute file offset of record `number` of `table`, or 0 when there is no
+  // such record: number below 1, beyond the pages the page-count table gives
+  // the table in regions 0 to 30, or beyond the pages the region's page map
+  // gives the table.
+  int64_t LocateRecord(int32_t number, int table, int size, int per_page) const;
+
+  // Reads record `number` into `buffer` (at least `size` bytes). 1 when the
+  // whole record was read; 0 otherwise. The buffer is cleared first, so a
+  // record not found reads as zeros and a short read leaves zeros after the
+  // bytes read.
+  int ReadRecord(uint8_t* buffer, int size, int32_t number, int table, int per_page);
+
+  // Writes `size` bytes as record `number`. 0 when the record is not found or
+  // the write fails; 1 otherwise, the modified flag then being set (also on a
+  // read-only database, where nothing is written).
+  int WriteRecord(const uint8_t* bytes, int size, int32_t number, int table, int per_page);
+
+  // Record reads of the table of tables; each returns ReadRecord's result.
+  int LoadIndivid(IndividImage& buffer, int32_t rin);
+  int LoadMarr(MarrImage& buffer, int32_t mrin);
+  int LoadNote(NoteImage& buffer, int32_t number);
+  int LoadFamLink(FamLinkImage& buffer, int32_t number);
+  int LoadCit(CitImage& buffer, int32_t number);
+  int LoadIndexNode(IndexNodeImage& buffer, int32_t node);
+  int LoadUserEv(UserEvImage& buffer, int32_t number);
+  int LoadUserEvType(UserEvTypeImage& buffer, int32_t number);
+  int LoadMedia(MediaImage& buffer, int32_t number);
+  // Writes an index node; WriteRecord's result.
+  int StoreIndexNode(const IndexNodeImage& node, int32_t number);
+
+  // The header image, an exact copy of file bytes 0 to 1684 (plus what the
+  // engine changed in memory).
+  const std::array<uint8_t, kHeaderSize>& Header() const { return header_; }
+  int32_t HeaderI32(size_t offset) const;
+  void SetHeaderI32(size_t offset, int32_t value);
+
+  bool IsOpen() const { return file_ != platform::kNoFile; }
+  bool IsReadOnly() const { return read_only_ != 0; }
+  bool IsModified() const { return modified_ != 0; }
+  void SetModified() { modified_ = 1; }
+  // Number of page lists allocated (one per loaded region).
+  int PageListCount() const { return static_cast<int>(page_lists_.size()); }
+  // Pages of `table` (1 to 32) in `region` per the page-count table; 0 for a
+  // region or table out of range.
+  int PageCount(int region, int table) const;
+
+ private:
+  // One loaded region: group heads and groups of page numbers, and how many
+  // pages its map gives each table.
+  struct PageList {
+    std::array<int16_t, kPageListEntries> entries{};
+    std::array<int32_t, kTableCount> mapped{};
+  };
+
+  std::array<uint8_t, kHeaderSize> header_{};
+  platform::FileHandle file_ = platform::kNoFile;
+  int32_t read_only_ = 0;
+  std::array<uint8_t, kPageCountSize> page_counts_{};
+  std::vector<PageList> page_lists_;
+  int32_t modified_ = 0;
+};
+
+// Frees the page lists of `db` and, when `free_object`, the object itself
+// (leaving `db` empty). Does not close the file. Does nothing when `db` is
+// empty.
+void ReleaseDatabase(std::unique_ptr<CTEVDatabase>& db, bool free_object);
+
+}  // namespace kinscope

@@ -1,0 +1,325 @@
+// The main window: opening files, the messages, the state of the controls,
+// and Go. The file dialog and the message boxes are answered through the
+// seams; record windows are caught by overriding OpenRecordWindow.
+#include <QApplication>
+#include <QFile>
+#include <QtTest>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "Coding.h"
+#include "Explor1.h"
+#include "Seams.h"
+#include "TempDir.h"
+#include "TevWriter.h"
+
+using kinscope::TForm1;
+namespace seams = kinscope::seams;
+
+namespace {
+
+using Message = std::pair<QString, QString>;  // text, title
+
+// A main window that records the record windows it is asked for instead of
+// opening them.
+class RecordingForm : public TForm1 {
+ public:
+  void OpenRecordWindow(int32_t code, int32_t number) override { opened.emplace_back(code, number); }
+  void RealOpenRecordWindow(int32_t code, int32_t number) { TForm1::OpenRecordWindow(code, number); }
+  std::vector<std::pair<int32_t, int32_t>> opened;
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::vector<Message> messages_;
+  std::optional<QString> dialog_answer_;
+  int dialogs_run_ = 0;
+  std::unique_ptr<TempDir> dir_;
+
+  std::string WriteDatabase(const std::string& name, int32_t root2 = 0) {
+    tevwriter::TevFile file(1);
+    file.SetHeaderI32(30, 5);
+    file.SetHeaderI32(50, root2);
+    file.SetHeaderBytes(0, {'4', '1', '2', 0});
+    const std::string path = dir_->File(name);
+    if (!file.Write(path)) qFatal("cannot write %s", path.c_str());
+    return path;
+  }
+  // Presses Open with the dialog answering `answer`.
+  void Open(TForm1& form, std::optional<QString> answer) {
+    dialog_answer_ = std::move(answer);
+    QTest::mouseClick(form.ui.btnOpen, Qt::LeftButton);
+  }
+  void Go(TForm1& form, const QString& type, const QString& number) {
+    form.ui.cbxRecType->setCurrentText(type);
+    form.ui.ebRecNum->setText(number);
+    QTest::mouseClick(form.ui.btnGo, Qt::LeftButton);
+  }
+  static bool ControlsEnabled(const TForm1& form) {
+    return form.ui.cbxRecType->isEnabled() && form.ui.ebRecNum->isEnabled() &&
+           form.ui.btnGo->isEnabled();
+  }
+
+ private slots:
+  void initTestCase() {
+    qApp->setQuitOnLastWindowClosed(false);
+    seams::SetMessageHook([this](const QString& text, const QString& title) {
+      messages_.emplace_back(text, title);
+    });
+    seams::SetFileDialogHook([this](QFileDialog&) {
+      ++dialogs_run_;
+      return dialog_answer_;
+    });
+    seams::SetModalHook([](QDialog&) { QFAIL("no record window exists yet"); });
+  }
+  void init() {
+    messages_.clear();
+    dialogs_run_ = 0;
+    dir_ = std::make_unique<TempDir>();
+  }
+
+  void startsWithNoFile() {
+    TForm1 form;
+    QCOMPARE(form.windowTitle(), QString("Kinscope    version. debug 0.7"));
+    QVERIFY(!form.ui.cbxRecType->isEnabled());
+    QVERIFY(!form.ui.ebRecNum->isEnabled());
+    QVERIFY(!form.ui.btnGo->isEnabled());
+    QVERIFY(!form.ui.btnOrderNames->isEnabled());
+    QVERIFY(form.ui.btnOpen->isEnabled());
+    QCOMPARE(form.ui.cbxRecType->currentIndex(), -1);
+    QCOMPARE(form.Database(), nullptr);
+    QVERIFY(form.CurrentFileName().empty());
+    const QStringList expected = {"Individual", "Marriage",     "Family",        "Name",
+                                  "Note",       "IndivName",    "Citation",      "Source",
+                                  "User Defined", "UD Event Type", "Contact",    "Media",
+                                  "Indiv_Index"};
+    QCOMPARE(form.ui.cbxRecType->count(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) QCOMPARE(form.ui.cbxRecType->itemText(i), expected[i]);
+    QCOMPARE(form.ui.btnOrderNames->text(), QString("Re-order identical names"));
+    QCOMPARE(form.ui.Label4->text(),
+             QString("Not all record types have display windows yet.  Contact me if you have a "
+                     "need for stuff that isn't finished yet."));
+    QCOMPARE(form.OpenDialog1.nameFilters(), QStringList{"TEV 5 files (*.tev)"});
+    QCOMPARE(form.OpenDialog1.defaultSuffix(), QString("tev"));
+  }
+
+  // Every control sits where the layout puts it, inside the window, without
+  // overlapping another, and wide enough for its text.
+  void layoutIsClean() {
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QList<QWidget*> controls;
+    for (QWidget* w : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+      if (!w->isWindow()) controls.append(w);  // the file dialog is a window of its own
+    }
+    QCOMPARE(controls.size(), 10);
+    for (QWidget* a : controls) {
+      QVERIFY2(form.rect().contains(a->geometry()), qPrintable(a->objectName()));
+      for (QWidget* b : controls) {
+        if (a != b) QVERIFY2(!a->geometry().intersects(b->geometry()),
+                             qPrintable(a->objectName() + " overlaps " + b->objectName()));
+      }
+      if (auto* label = qobject_cast<QLabel*>(a)) {
+        QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(a->objectName()));
+      }
+      if (auto* button = qobject_cast<QPushButton*>(a)) {
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 8 <= button->width(),
+                 qPrintable(a->objectName()));
+      }
+    }
+    const std::pair<const char*, QPoint> positions[] = {
+        {"Label2", {144, 16}},  {"Label1", {312, 16}},      {"btnOpen", {40, 32}},
+        {"cbxRecType", {128, 32}}, {"ebRecNum", {296, 32}}, {"btnGo", {440, 32}},
+        {"btnOrderNames", {24, 312}}, {"Label4", {8, 360}}, {"Label5", {104, 376}},
+        {"Label3", {88, 392}}};
+    for (const auto& [name, at] : positions) {
+      QWidget* w = form.findChild<QWidget*>(name);
+      QVERIFY2(w != nullptr, name);
+      QCOMPARE(w->pos(), at);
+    }
+    QCOMPARE(form.ui.btnOpen->width(), 75);
+    QCOMPARE(form.ui.cbxRecType->width(), 145);
+    QCOMPARE(form.ui.ebRecNum->width(), 121);
+    QCOMPARE(form.ui.btnOrderNames->width(), 145);
+  }
+
+  void cancelKeepsAnOpenFile() {
+    TForm1 form;
+    const std::string path = WriteDatabase("a.tev");
+    form.OpenPath(path);
+    QVERIFY(ControlsEnabled(form));
+    Open(form, std::nullopt);
+    QCOMPARE(dialogs_run_, 1);
+    QCOMPARE(messages_.size(), size_t{1});
+    QCOMPARE(messages_[0], Message("Appears to have cancelled from File Open dialog", "Note"));
+    QVERIFY(form.Database() != nullptr && form.Database()->IsOpen());
+    QVERIFY(ControlsEnabled(form));
+    QCOMPARE(form.CurrentFileName(), path);
+  }
+
+  void emptyPathKeepsTheDatabase() {
+    TForm1 form;
+    form.OpenPath(WriteDatabase("a.tev"));
+    kinscope::CTEVDatabase* before = form.Database();
+    Open(form, QString());
+    QCOMPARE(messages_.size(), size_t{1});
+    QCOMPARE(messages_[0], Message("Filename was empty", "Note"));
+    QVERIFY(form.CurrentFileName().empty());
+    QCOMPARE(form.Database(), before);
+    QVERIFY(before->IsOpen());
+  }
+
+  void openThroughTheDialog() {
+    TForm1 form;
+    const std::string path = WriteDatabase("Stammb\xc3\xa4ume.tev");
+    Open(form, QFile::decodeName(QByteArray::fromStdString(path)));
+    QVERIFY(messages_.empty());
+    QCOMPARE(form.CurrentFileName(), path);
+    QVERIFY(form.Database() != nullptr && form.Database()->IsOpen());
+    QVERIFY(!form.Database()->IsReadOnly());
+    QVERIFY(ControlsEnabled(form));
+    QVERIFY(!form.ui.btnOrderNames->isEnabled());
+  }
+
+  void failedOpensEndTheProgram_data() {
+    QTest::addColumn<int>("damage");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("corrupt") << 0 << "TEV file is corrupted.  Open failed.";
+    QTest::newRow("missing") << 1 << QString::asprintf("Open failed.  Error code: %d", ENOENT);
+    QTest::newRow("locked") << 2 << QString::asprintf("Open failed.  Error code: %d", EWOULDBLOCK);
+  }
+  void failedOpensEndTheProgram() {
+    QFETCH(int, damage);
+    QFETCH(QString, text);
+    std::string path = WriteDatabase("bad.tev");
+    kinscope::CTEVDatabase other;
+    if (damage == 0) QVERIFY(tevwriter::OverwriteFile(path, 10, {'W'}));
+    if (damage == 1) path = dir_->File("absent.tev");
+    if (damage == 2) QCOMPARE(other.OpenDatabase(path, 0), 1);
+    TForm1 form;
+    form.show();
+    form.OpenPath(path);
+    QCOMPARE(messages_.size(), size_t{1});
+    QCOMPARE(messages_[0], Message(text, "Alert!"));
+    QCOMPARE(form.Database(), nullptr);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.CurrentFileName(), path);
+  }
+
+  void secondOpenClosesTheFirstEvenWhenItFails() {
+    TForm1 form;
+    form.show();
+    const std::string first = WriteDatabase("first.tev");
+    form.OpenPath(first);
+    QVERIFY(messages_.empty());
+    const std::string second = WriteDatabase("second.tev");
+    QVERIFY(tevwriter::TruncateFile(second, 100));
+    form.OpenPath(second);
+    QCOMPARE(messages_.size(), size_t{1});
+    QCOMPARE(messages_[0].first, QString("TEV file is corrupted.  Open failed."));
+    // The first file was closed: its header carries the version text again
+    // and it can be opened for writing by someone else.
+    const tevwriter::Bytes bytes = tevwriter::ReadWholeFile(first);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(bytes.data()), 3), QByteArray("500"));
+    kinscope::CTEVDatabase again;
+    QCOMPARE(again.OpenDatabase(first, 0), 1);
+  }
+
+  void secondOpenSucceeds() {
+    TForm1 form;
+    form.OpenPath(WriteDatabase("first.tev"));
+    const std::string second = WriteDatabase("second.tev", 9);
+    form.OpenPath(second);
+    QVERIFY(messages_.empty());
+    QCOMPARE(form.Database()->HeaderI32(kinscope::kHdrRootNode2), 9);
+    QCOMPARE(form.CurrentFileName(), second);
+  }
+
+  void goPassesTypeAndNumber_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<int>("code");  // -2: nothing opened
+    QTest::addColumn<int>("passed");
+    QTest::newRow("zero") << "Name" << "0" << -2 << 0;
+    QTest::newRow("empty") << "Marriage" << "" << -2 << 0;
+    QTest::newRow("non-numeric") << "Note" << "abc" << -2 << 0;
+    QTest::newRow("digits then letters") << "Individual" << "12abc" << 0 << 12;
+    QTest::newRow("blanks and sign") << "Family" << "  +8" << 2 << 8;
+    QTest::newRow("negative") << "Name" << "-45" << 3 << -45;
+    QTest::newRow("no type") << "" << "7" << -1 << 7;
+    QTest::newRow("typed text of no entry") << "Individuals" << "7" << -1 << 7;
+    QTest::newRow("source") << "Source" << "3" << 7 << 3;
+    QTest::newRow("contact") << "Contact" << "3" << 10 << 3;
+    QTest::newRow("index, empty number") << "Indiv_Index" << "" << 12 << 77;
+    QTest::newRow("index, zero") << "Indiv_Index" << "0" << 12 << 77;
+    QTest::newRow("index, number") << "Indiv_Index" << "4" << 12 << 4;
+    QTest::newRow("no type, empty number") << "" << "" << -2 << 0;
+  }
+  void goPassesTypeAndNumber() {
+    QFETCH(QString, type);
+    QFETCH(QString, number);
+    QFETCH(int, code);
+    QFETCH(int, passed);
+    RecordingForm form;
+    form.OpenPath(WriteDatabase("db.tev", 77));
+    Go(form, type, number);
+    if (code == -2) {
+      QVERIFY(form.opened.empty());
+    } else {
+      QCOMPARE(form.opened.size(), size_t{1});
+      QCOMPARE(form.opened[0], std::make_pair(int32_t{code}, int32_t{passed}));
+    }
+    QVERIFY(messages_.empty());
+  }
+
+  void indexWithEmptyTreeOpensNodeZero() {
+    RecordingForm form;
+    form.OpenPath(WriteDatabase("db.tev", 0));
+    Go(form, "Indiv_Index", "");
+    QCOMPARE(form.opened.size(), size_t{1});
+    QCOMPARE(form.opened[0], std::make_pair(int32_t{12}, int32_t{0}));
+  }
+
+  void codesWithoutAWindowSayso_data() {
+    QTest::addColumn<int>("code");
+    for (int code : {-1, 0, 7, 10, 12, 13, -45, 77}) QTest::newRow(qPrintable(QString::number(code))) << code;
+  }
+  void codesWithoutAWindowSayso() {
+    QFETCH(int, code);
+    RecordingForm form;
+    form.RealOpenRecordWindow(code, 1);
+    QCOMPARE(messages_.size(), size_t{1});
+    QCOMPARE(messages_[0], Message(QString::asprintf("Unknown record type %d", code), "Note"));
+  }
+};
+
+class ParseRecordNumberTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void parsesLikeAtol() {
+    const std::pair<const char*, int32_t> cases[] = {
+        {"", 0},           {"42", 42},         {"  42", 42},     {"\t\n 5", 5},
+        {"+7", 7},         {"-13", -13},       {"12abc", 12},    {"abc", 0},
+        {"- 5", 0},        {"--5", 0},         {"007", 7},       {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN}, {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN},
+        {"1 2", 1}};
+    for (const auto& [text, value] : cases) {
+      QVERIFY2(kinscope::ParseRecordNumber(text) == value, text);
+    }
+  }
+};
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  MainWindowTest window_test;
+  ParseRecordNumberTest parse_test;
+  return QTest::qExec(&window_test, argc, argv) | QTest::qExec(&parse_test, argc, argv);
+}
+
+#include "MainWindowTest.moc"
