@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "NameRecords.h"
 #include "PlatformFile.h"
 #include "RecordTables.h"
 
@@ -124,6 +125,29 @@ class CTEVDatabase {
   int LoadMedia(MediaImage& buffer, int32_t number);
   // Writes an index node; WriteRecord's result.
   int StoreIndexNode(const IndexNodeImage& node, int32_t number);
+
+  // Reads the name record at `offset` into `buffer`, which is cleared first.
+  // Returns the stored length (text length + 14), or 0 when the offset is
+  // below 1 or fewer than 13 bytes could be read. The text is cut to 255
+  // characters: byte 268 is always zero.
+  int LoadNameRec(int32_t offset, NameRecImage& buffer);
+
+  // Reads the individual's name record at `offset` into `buffer`, which is
+  // cleared first. Returns the stored length (text length + 16, the text
+  // counted up to its zero byte and at most 256 characters; nTextLen is not
+  // looked at), or 0 when the offset is below 1 or fewer than 15 bytes could
+  // be read.
+  int LoadINameRec(int32_t offset, INameRecImage& buffer);
+
+  // The text of the name record at `offset`; empty when it cannot be read.
+  std::string NameRecText(int32_t offset);
+
+  // Writes the text of `image` (its bytes before the zero byte, at most 256)
+  // at offset + 15, leaving the head and the zero byte on disk alone. Returns
+  // 1 when at least one byte was written, else 0; sets the modified flag
+  // whether or not the write succeeded. On a read-only database writes
+  // nothing, leaves the modified flag and returns 1.
+  int StoreINameText(int32_t offset, const INameRecImage& image);
 
   // The header image, an exact copy of file bytes 0 to 1684 (plus what the
   // engine changed in memory).

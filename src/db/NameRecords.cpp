@@ -1,0 +1,60 @@
+// Reads and the one write of variable-length name records.
+#include "NameRecords.h"
+
+#include <cstring>
+#include <limits>
+
+#include "TEVDatabase.h"
+
+namespace kinscope {
+namespace {
+
+// Length of the text at `text`, at most `max` bytes.
+size_t TextLength(const uint8_t* text, size_t max) {
+  const void* end = std::memchr(text, 0, max);
+  return end == nullptr ? max : static_cast<size_t>(static_cast<const uint8_t*>(end) - text);
+}
+
+}  // namespace
+
+int CTEVDatabase::LoadNameRec(int32_t offset, NameRecImage& buffer) {
+  buffer.fill(0);
+  if (offset < 1) return 0;
+  const size_t n = ReadAt(offset, buffer.data(), kNameRecRead);
+  buffer[kNameRecRead - 1] = 0;
+  if (n < kNameRecHead) return 0;
+  const size_t text = TextLength(buffer.data() + kNameRecHead, kNameRecRead - kNameRecHead);
+  return static_cast<int>(text + kNameRecHead + 1);
+}
+
+int CTEVDatabase::LoadINameRec(int32_t offset, INameRecImage& buffer) {
+  buffer.fill(0);
+  if (offset < 1) return 0;
+  const size_t n = ReadAt(offset, buffer.data(), kINameRecRead);
+  if (n < kINameRecHead) return 0;
+  const size_t text = TextLength(buffer.data() + kINameRecHead, kINameTextMax);
+  return static_cast<int>(text + kINameRecHead + 1);
+}
+
+std::string CTEVDatabase::NameRecText(int32_t offset) {
+  NameRecImage buffer{};
+  if (LoadNameRec(offset, buffer) == 0) return std::string();
+  return std::string(reinterpret_cast<const char*>(buffer.data() + kNameRecHead));
+}
+
+int CTEVDatabase::StoreINameText(int32_t offset, const INameRecImage& image) {
+  if (read_only_ != 0) return 1;
+  if (offset < 1) return 0;
+  const size_t length = TextLength(image.data() + kINameRecHead, kINameTextMax);
+  const int64_t at = int64_t{offset} + static_cast<int64_t>(kINameRecHead);
+  size_t written = 0;
+  // File offsets are 32-bit: a text that would end beyond them is not written.
+  if (length > 0 && IsOpen() &&
+      at + static_cast<int64_t>(length) <= std::numeric_limits<int32_t>::max()) {
+    written = platform::WriteAt(file_, at, image.data() + kINameRecHead, length);
+  }
+  modified_ = 1;
+  return written >= 1 ? 1 : 0;
+}
+
+}  // namespace kinscope
