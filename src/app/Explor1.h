@@ -8,28 +8,12 @@
 #include <memory>
 #include <string>
 
+#include "RecordTypes.h"
 #include "RecordWindow.h"
 #include "TEVDatabase.h"
 #include "ui_Explor1.h"
 
 namespace kinscope {
-
-// Record-type codes: the index of an entry of the record-type chooser.
-enum RecordTypeCode : int32_t {
-  kIndividualCode = 0,
-  kMarriageCode = 1,
-  kFamilyCode = 2,
-  kNameCode = 3,
-  kNoteCode = 4,
-  kIndivNameCode = 5,
-  kCitationCode = 6,
-  kSourceCode = 7,
-  kUserDefinedCode = 8,
-  kUDEventTypeCode = 9,
-  kContactCode = 10,
-  kMediaCode = 11,
-  kIndivIndexCode = 12,
-};
 
 // Converts text as the C library's atol does: leading white space, an
 // optional sign, then decimal digits; 0 when no digit follows. Values beyond

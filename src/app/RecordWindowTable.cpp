@@ -2,14 +2,32 @@
 
 #include <array>
 
+#include "INamRec.h"
+#include "IndivIX.h"
+#include "NameRec.h"
+#include "RecordTypes.h"
+
 namespace kinscope {
 namespace {
 
 using Factory = TRecordWindow* (*)(QWidget* owner, TRecordHost& host);
 
+template <typename Window>
+TRecordWindow* Make(QWidget* owner, TRecordHost& host) {
+  return new Window(owner, host);
+}
+
 // Indexed by record-type code; an empty entry has no window. Source (7) and
 // Contact (10) have none.
-constexpr std::array<Factory, 13> kWindows = {};
+std::array<Factory, 13> Windows() {
+  std::array<Factory, 13> windows{};
+  windows[kNameCode] = &Make<TName>;
+  windows[kIndivNameCode] = &Make<TIName>;
+  windows[kIndivIndexCode] = &Make<TIndivIXForm>;
+  return windows;
+}
+
+const std::array<Factory, 13> kWindows = Windows();
 
 }  // namespace
 

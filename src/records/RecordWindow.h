@@ -1,7 +1,11 @@
-// What every record window has in common with the main window that opens it.
+// What every record window shares: the main window that opened it, and the
+// small steps each one repeats (a number as a caption, a link button that
+// leads nowhere when its field is 0, the message of a failed read).
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <cstddef>
 #include <cstdint>
 
 namespace kinscope {
@@ -22,12 +26,31 @@ class TRecordHost {
 };
 
 // A window that shows one record. Created with the main window as owner,
-// filled by ShowRecord, shown modally and destroyed when closed.
+// filled by ShowRecord, shown modally and destroyed when closed. Until
+// ShowRecord succeeds it shows its design-time captions.
 class TRecordWindow : public QDialog {
  public:
-  using QDialog::QDialog;
-  // Reads record `number` through `db` and fills the window.
+  TRecordWindow(QWidget* owner, TRecordHost& host) : QDialog(owner), host_(host) {}
+  // Reads record `number` through `db` (which may be none: the read then
+  // fails) and fills the window.
   virtual void ShowRecord(CTEVDatabase* db, int32_t number) = 0;
+
+ protected:
+  // A number as the "%d" caption of a control.
+  static QString Num(int32_t value) { return QString::number(value); }
+  // Opens record-type `code` on `value` through the main window, unless the
+  // field is 0.
+  void OpenLink(int32_t code, int32_t value) {
+    if (value != 0) host_.OpenRecordWindow(code, value);
+  }
+  // Reports a record that could not be read.
+  static void ReportFailedRead(const QString& text, const QString& title);
+
+  TRecordHost& host_;
 };
+
+// A text of a record: the 8-bit characters at `text` up to the first zero
+// byte or `max` bytes, a byte per character.
+QString RecordText(const uint8_t* text, size_t max);
 
 }  // namespace kinscope

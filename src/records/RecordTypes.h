@@ -1,0 +1,25 @@
+// Record-type codes: the index of an entry of the main window's record-type
+// chooser, and the code every link button passes to OpenRecordWindow.
+#pragma once
+
+#include <cstdint>
+
+namespace kinscope {
+
+enum RecordTypeCode : int32_t {
+  kIndividualCode = 0,
+  kMarriageCode = 1,
+  kFamilyCode = 2,
+  kNameCode = 3,
+  kNoteCode = 4,
+  kIndivNameCode = 5,
+  kCitationCode = 6,
+  kSourceCode = 7,
+  kUserDefinedCode = 8,
+  kUDEventTypeCode = 9,
+  kContactCode = 10,
+  kMediaCode = 11,
+  kIndivIndexCode = 12,
+};
+
+}  // namespace kinscope

@@ -1,0 +1,61 @@
+// screenshots DATABASE FOLDER: renders the main window and record windows on
+// records of DATABASE and stores them as PNG files in FOLDER, so the
+// pictures in the documentation stay current with the program.
+#include <QApplication>
+#include <QPixmap>
+#include <cstdio>
+#include <memory>
+
+#include "Coding.h"
+#include "Explor1.h"
+#include "INamRec.h"
+#include "IndivIX.h"
+#include "NameRec.h"
+
+using namespace kinscope;
+
+namespace {
+
+bool Save(QWidget& window, const QString& folder, const char* name) {
+  window.show();
+  QApplication::processEvents();
+  const bool saved = window.grab().save(folder + "/" + name);
+  if (!saved) std::fprintf(stderr, "screenshots: cannot write %s\n", name);
+  window.hide();
+  return saved;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: screenshots DATABASE FOLDER\n");
+    return 2;
+  }
+  QApplication app(argc, argv);
+  const QString folder = QString::fromLocal8Bit(argv[2]);
+  TForm1 form;
+  form.OpenPath(argv[1]);
+  CTEVDatabase* db = form.Database();
+  if (db == nullptr) return 1;
+
+  bool ok = Save(form, folder, "main-window.png");
+
+  const int32_t root = db->HeaderI32(kHdrRootNode2);
+  IndexNodeImage node{};
+  db->LoadIndexNode(node, root);
+  IndividImage person{};
+  db->LoadIndivid(person, 1);
+  const int32_t birth_place = DecodeI32(person.data(), 64 + 12);
+
+  TIndivIXForm index(&form, form);
+  index.ShowRecord(db, root);
+  ok = Save(index, folder, "index-window.png") && ok;
+  TIName name(&form, form);
+  name.ShowRecord(db, DecodeI32(node.data(), 12));
+  ok = Save(name, folder, "individuals-name-window.png") && ok;
+  TName place(&form, form);
+  place.ShowRecord(db, birth_place);
+  ok = Save(place, folder, "name-window.png") && ok;
+  return ok ? 0 : 1;
+}
