@@ -1,4 +1,4 @@
-// What every record window shares: the main window that opened it, and the
+// What the record windows share: the main window that opened them, and the
 // small steps each one repeats (a number as a caption, a link button that
 // leads nowhere when its field is 0, the message of a failed read).
 #pragma once
@@ -25,15 +25,11 @@ class TRecordHost {
   virtual CTEVDatabase* Database() const = 0;
 };
 
-// A window that shows one record. Created with the main window as owner,
-// filled by ShowRecord, shown modally and destroyed when closed. Until
-// ShowRecord succeeds it shows its design-time captions.
-class TRecordWindow : public QDialog {
+// A window with buttons that lead to further records through the main
+// window: record windows and the event and ordinance windows.
+class TLinkedWindow : public QDialog {
  public:
-  TRecordWindow(QWidget* owner, TRecordHost& host) : QDialog(owner), host_(host) {}
-  // Reads record `number` through `db` (which may be none: the read then
-  // fails) and fills the window.
-  virtual void ShowRecord(CTEVDatabase* db, int32_t number) = 0;
+  TLinkedWindow(QWidget* owner, TRecordHost& host) : QDialog(owner), host_(host) {}
 
  protected:
   // A number as the "%d" caption of a control.
@@ -43,10 +39,26 @@ class TRecordWindow : public QDialog {
   void OpenLink(int32_t code, int32_t value) {
     if (value != 0) host_.OpenRecordWindow(code, value);
   }
-  // Reports a record that could not be read.
-  static void ReportFailedRead(const QString& text, const QString& title);
+  // The text of the name record at `offset` in the main window's database;
+  // empty when it cannot be read.
+  QString NameText(int32_t offset) const;
 
   TRecordHost& host_;
+};
+
+// A window that shows one record. Created with the main window as owner,
+// filled by ShowRecord, shown modally and destroyed when closed. Until
+// ShowRecord succeeds it shows its design-time captions.
+class TRecordWindow : public TLinkedWindow {
+ public:
+  using TLinkedWindow::TLinkedWindow;
+  // Reads record `number` through `db` (which may be none: the read then
+  // fails) and fills the window.
+  virtual void ShowRecord(CTEVDatabase* db, int32_t number) = 0;
+
+ protected:
+  // Reports a record that could not be read.
+  static void ReportFailedRead(const QString& text, const QString& title);
 };
 
 // A text of a record: the 8-bit characters at `text` up to the first zero

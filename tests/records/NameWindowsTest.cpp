@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "FakeHost.h"
 #include "INamRec.h"
 #include "IndivIX.h"
 #include "NameRec.h"
@@ -21,15 +22,6 @@ namespace {
 
 using Message = std::pair<QString, QString>;
 using Opened = std::pair<int32_t, int32_t>;
-
-// Stands in for the main window: records what it is asked to open.
-class FakeHost : public TRecordHost {
- public:
-  void OpenRecordWindow(int32_t code, int32_t number) override { opened.emplace_back(code, number); }
-  CTEVDatabase* Database() const override { return db; }
-  std::vector<Opened> opened;
-  CTEVDatabase* db = nullptr;
-};
 
 }  // namespace
 

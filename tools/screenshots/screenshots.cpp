@@ -11,6 +11,9 @@
 #include "INamRec.h"
 #include "IndivIX.h"
 #include "NameRec.h"
+#include "OeventRec.h"
+#include "ReventRec.h"
+#include "rdateRec.h"
 
 using namespace kinscope;
 
@@ -57,5 +60,20 @@ int main(int argc, char* argv[]) {
   TName place(&form, form);
   place.ShowRecord(db, birth_place);
   ok = Save(place, folder, "name-window.png") && ok;
+
+  TRevent event(&form, form);
+  event.ShowEvent(person.data() + 64);
+  ok = Save(event, folder, "event-window.png") && ok;
+  TDateForm date(&form);
+  date.ShowDate(person.data() + 64);
+  ok = Save(date, folder, "date-window.png") && ok;
+  // The first individual with a baptism.
+  for (int32_t rin = 1; db->LoadIndivid(person, rin) == 1; ++rin) {
+    if (DecodeI32(person.data(), 160 + 12) == 0) continue;
+    TOevent ordinance(&form, form);
+    ordinance.ShowOrdinance(person.data() + 160);
+    ok = Save(ordinance, folder, "ordinance-window.png") && ok;
+    break;
+  }
   return ok ? 0 : 1;
 }

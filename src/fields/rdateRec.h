@@ -1,0 +1,35 @@
+// The date window: the raw detail of one encoded date.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <memory>
+
+#include "ui_rdateRec.h"
+#include "wtev5date.h"
+
+namespace kinscope {
+
+class TDateForm : public QDialog {
+ public:
+  explicit TDateForm(QWidget* owner);
+  // Decodes the 12 bytes at `stored` and shows them: the bytes in
+  // hexadecimal, the date type, both sub-types, both offsets and both days.
+  // An invalid date type is reported and the raw values still shown.
+  void ShowDate(const uint8_t* stored);
+
+  Ui::TDateForm ui;
+
+ private:
+  std::unique_ptr<wtev5date> date_;
+};
+
+// Reports an invalid date type ("Unknown date type", title "Error") and
+// returns false; true for a valid date.
+bool CheckDateType(const wtev5date& date);
+
+// Opens a date window owned by `owner` on the 12 bytes at `stored`, runs it
+// modally and destroys it.
+void ShowDateWindow(QWidget* owner, const uint8_t* stored);
+
+}  // namespace kinscope
