@@ -288,7 +288,7 @@ class ArgReader {
   size_t next_ = 0;
 };
 
-// A parsed specification; width and precision are -1 when absent.
+// A parsed conversion; width and precision are -1 when absent.
 struct Spec {
   bool flag[128] = {};
   int64_t width = -1;
@@ -343,7 +343,7 @@ void AppendNumber(char*& out, int64_t value) {
   while (n > 0) *out++ = digits[--n];
 }
 
-// Builds the printf specification: "%", flags, width, precision, character.
+// Builds the printf conversion text: "%", flags, width, precision, character.
 void BuildPrintfSpec(const Spec& spec, const Conversion& conversion, char (&out)[48]) {
   char* p = out;
   *p++ = '%';
