@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
 #include <string>
 
 #include "wtev5date.h"
@@ -152,6 +153,22 @@ TEST(DateTest, LeapYearsAndDayNumbers) {
   // The smallest day number that has a year still decodes without fault.
   const wtev5date early(Date(2, 0, 366).data());
   EXPECT_LT(early.year1(), 0);
+}
+
+// Any 12 bytes decode without fault to a short text, and only date types 5
+// to 15 outside a first sub-type of 2 are invalid.
+TEST(DateTest, ArbitraryBytesDecodeSafely) {
+  std::mt19937 random(1901);
+  for (int i = 0; i < 100000; ++i) {
+    Stored stored{};
+    for (uint8_t& b : stored) b = static_cast<uint8_t>(random());
+    if (i % 2 == 0) stored[2] = stored[7] = static_cast<uint8_t>(random() % 3);  // real calendars
+    const wtev5date date(stored.data());
+    const bool expected_valid = ((stored[0] >> 4) & 3) == 2 || (stored[0] & 15) <= 4;
+    ASSERT_EQ(date.IsValid(), expected_valid);
+    ASSERT_LT(date.DateText().Length(), 48);
+    ASSERT_GE(date.DateSortKey().Length(), 6);
+  }
 }
 
 }  // namespace
