@@ -22,4 +22,10 @@ enum RecordTypeCode : int32_t {
   kIndivIndexCode = 12,
 };
 
+// The number of record types the chooser offers: codes 0 to 12.
+constexpr int32_t kRecordTypeCount = 13;
+
+// The code an individual's Prim_Marr link passes on; no record type has it.
+constexpr int32_t kPrimMarrCode = 13;
+
 }  // namespace kinscope
