@@ -12,8 +12,6 @@
 
 namespace kinscope {
 
-TForm1* Form1 = nullptr;
-
 int32_t ParseRecordNumber(const std::string& text) {
   size_t i = 0;
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])) != 0) ++i;
@@ -76,9 +74,9 @@ void TForm1::OpenPath(const std::string& path) {
   }
   database_ = std::make_unique<CTEVDatabase>();
   const int result = database_->OpenDatabase(path, 0);
-  if (result < 0) {
+  if (result != kOpenOk) {
     const int error = platform::LastError();
-    if (result == -1) {
+    if (result == kOpenCorrupt) {
       seams::ShowMessage(QStringLiteral("TEV file is corrupted.  Open failed."),
                          QStringLiteral("Alert!"));
     } else {
@@ -110,14 +108,13 @@ void TForm1::btnGoClick() {
 }
 
 void TForm1::OpenRecordWindow(int32_t code, int32_t number) {
-  TRecordWindow* window = CreateRecordWindow(code, this, *this);
-  if (window == nullptr) {
+  const std::unique_ptr<TRecordWindow> window = CreateRecordWindow(code, this, *this);
+  if (!window) {
     seams::ShowMessage(QString::asprintf("Unknown record type %d", code), QStringLiteral("Note"));
     return;
   }
-  std::unique_ptr<TRecordWindow> owned(window);
-  owned->ShowRecord(database_.get(), number);
-  seams::RunModal(*owned);
+  window->ShowRecord(database_.get(), number);
+  seams::RunModal(*window);
 }
 
 }  // namespace kinscope

@@ -53,7 +53,4 @@ class TForm1 : public QWidget, public TRecordHost {
   std::string current_file_name_;
 };
 
-// The one main window of the program, set while it exists.
-extern TForm1* Form1;
-
 }  // namespace kinscope

@@ -31,7 +31,6 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   try {
     kinscope::TForm1 form;
-    kinscope::Form1 = &form;
     form.show();
     // `kinscope FILE` opens FILE as if the file-open dialog had returned it.
     if (argc > 1) {
@@ -39,7 +38,6 @@ int main(int argc, char* argv[]) {
       QTimer::singleShot(0, &form, [&form, path] { form.OpenPath(path); });
     }
     app.exec();
-    kinscope::Form1 = nullptr;
   } catch (const std::exception& e) {
     kinscope::seams::ShowMessage(QString::fromLocal8Bit(e.what()), QStringLiteral("Kinscope"));
   }

@@ -43,7 +43,7 @@ std::string CTEVDatabase::NameRecText(int32_t offset) {
 }
 
 int CTEVDatabase::StoreINameText(int32_t offset, const INameRecImage& image) {
-  if (read_only_ != 0) return 1;
+  if (read_only_) return 1;
   if (offset < 1) return 0;
   const size_t length = TextLength(image.data() + kINameRecHead, kINameTextMax);
   const int64_t at = int64_t{offset} + static_cast<int64_t>(kINameRecHead);
@@ -53,7 +53,7 @@ int CTEVDatabase::StoreINameText(int32_t offset, const INameRecImage& image) {
       at + static_cast<int64_t>(length) <= std::numeric_limits<int32_t>::max()) {
     written = platform::WriteAt(file_, at, image.data() + kINameRecHead, length);
   }
-  modified_ = 1;
+  modified_ = true;
   return written >= 1 ? 1 : 0;
 }
 

@@ -48,7 +48,7 @@ int CTEVDatabase::LoadRegionMap(int32_t region) {
 }
 
 int CTEVDatabase::PageCount(int region, int table) const {
-  if (region < 0 || region >= 128 || table < 1 || table > kTableCount) return 0;
+  if (region < 0 || region >= kPageCountRows || table < 1 || table > kTableCount) return 0;
   return DecodeI16(page_counts_.data(), static_cast<size_t>(region * kTableCount + table - 1) * 2);
 }
 
@@ -96,7 +96,7 @@ int CTEVDatabase::WriteRecord(const uint8_t* bytes, int size, int32_t number, in
   const int64_t offset = LocateRecord(number, table, size, per_page);
   if (offset == 0) return 0;
   if (WriteAt(static_cast<int32_t>(offset), bytes, size) == 0) return 0;
-  modified_ = 1;
+  modified_ = true;
   return 1;
 }
 

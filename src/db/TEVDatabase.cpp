@@ -19,13 +19,13 @@ CTEVDatabase::CTEVDatabase() = default;
 CTEVDatabase::~CTEVDatabase() { platform::Close(file_); }
 
 int CTEVDatabase::OpenDatabase(const std::string& path, int32_t mode) {
-  if (IsOpen()) return -2;
+  if (IsOpen()) return kOpenFailed;
   // Paths go to the file system as the caller gave them; one that holds a
   // zero byte cannot be passed on at all.
-  if (path.find('\0') != std::string::npos) return -1;
+  if (path.find('\0') != std::string::npos) return kOpenCorrupt;
 
   file_ = platform::OpenExisting(path, mode == 0);
-  if (file_ == platform::kNoFile) return -2;
+  if (file_ == platform::kNoFile) return kOpenFailed;
 
   bool sound = ReadAt(0, header_.data(), header_.size()) == header_.size() &&
                std::memcmp(header_.data() + kHdrMagic, kMagic, sizeof kMagic) == 0;
@@ -41,16 +41,16 @@ int CTEVDatabase::OpenDatabase(const std::string& path, int32_t mode) {
   if (!sound) {
     platform::Close(file_);
     file_ = platform::kNoFile;
-    return -1;
+    return kOpenCorrupt;
   }
-  read_only_ = mode;
-  modified_ = 0;
-  return 1;
+  read_only_ = mode != 0;
+  modified_ = false;
+  return kOpenOk;
 }
 
 void CTEVDatabase::CloseDatabase() {
   if (!IsOpen()) return;
-  if (modified_ != 0) {
+  if (modified_) {
     const platform::LocalTime now = platform::Now();
     const uint16_t fields[8] = {now.year, now.month, now.day_of_week, now.day,
                                 now.hour, now.minute, now.second, now.milliseconds};
@@ -67,7 +67,7 @@ void CTEVDatabase::ReleasePageLists() {
 }
 
 void CTEVDatabase::WriteHeader() {
-  if (read_only_ != 0 || !IsOpen()) return;
+  if (read_only_ || !IsOpen()) return;
   std::memcpy(header_.data() + kHdrVersionText, kVersionText, sizeof kVersionText);
   WriteAt(0, header_.data(), kHeaderSize);
 }
@@ -78,7 +78,7 @@ int CTEVDatabase::UpdateHeader() {
 }
 
 int CTEVDatabase::WriteAt(int32_t offset, const uint8_t* bytes, int32_t count) {
-  if (read_only_ != 0) return 1;
+  if (read_only_) return 1;
   if (!IsOpen() || offset < 0 || count < 0) return 0;
   const auto n = static_cast<size_t>(count);
   return platform::WriteAt(file_, offset, bytes, n) == n ? 1 : 0;

@@ -37,6 +37,12 @@ constexpr int64_t kRegionBase = 12288;
 constexpr int kMaxRegions = 31;
 constexpr int kTableCount = 32;
 constexpr int kPageListEntries = kTableCount + kPageSize;  // heads, then groups
+constexpr int kPageCountRows = kPageCountSize / (kTableCount * 2);  // 128 regions' rows
+
+// Results of OpenDatabase.
+constexpr int kOpenOk = 1;
+constexpr int kOpenCorrupt = -1;  // short header, wrong magic, bad page map or page-count table
+constexpr int kOpenFailed = -2;   // the file cannot be opened; platform::LastError() tells why
 
 // Header fields.
 constexpr size_t kHdrVersionText = 0;     // "500" and a zero byte, stored on write-back
@@ -64,11 +70,12 @@ class CTEVDatabase {
   // Opens the existing file at `path` (passed to the file system unchanged):
   // mode 0 for reading and writing, any other mode read-only. Reads the
   // header, loads the page map of each region the header counts (at most 31)
-  // and reads the page-count table. Returns 1 when open; -1 when the file is
-  // corrupt (short header, wrong magic, a page map that fails, a short
-  // page-count table), the file then being closed; -2 when the file cannot be
-  // opened (or is locked by a writer), platform::LastError() telling why.
-  // Requires that no file is open on this object (else -2).
+  // and reads the page-count table. Returns kOpenOk (1) when open;
+  // kOpenCorrupt (-1) when the file is corrupt (short header, wrong magic, a
+  // page map that fails, a short page-count table), the file then being
+  // closed; kOpenFailed (-2) when the file cannot be opened (or is locked by a
+  // writer), platform::LastError() telling why. Requires that no file is open
+  // on this object (else kOpenFailed).
   int OpenDatabase(const std::string& path, int32_t mode);
 
   // Stamps the header's modification time when something was written, writes
@@ -156,9 +163,9 @@ class CTEVDatabase {
   void SetHeaderI32(size_t offset, int32_t value);
 
   bool IsOpen() const { return file_ != platform::kNoFile; }
-  bool IsReadOnly() const { return read_only_ != 0; }
-  bool IsModified() const { return modified_ != 0; }
-  void SetModified() { modified_ = 1; }
+  bool IsReadOnly() const { return read_only_; }
+  bool IsModified() const { return modified_; }
+  void SetModified() { modified_ = true; }
   // Number of page lists allocated (one per loaded region).
   int PageListCount() const { return static_cast<int>(page_lists_.size()); }
   // Pages of `table` (1 to 32) in `region` per the page-count table; 0 for a
@@ -175,10 +182,10 @@ class CTEVDatabase {
 
   std::array<uint8_t, kHeaderSize> header_{};
   platform::FileHandle file_ = platform::kNoFile;
-  int32_t read_only_ = 0;
+  bool read_only_ = false;
   std::array<uint8_t, kPageCountSize> page_counts_{};
   std::vector<PageList> page_lists_;
-  int32_t modified_ = 0;
+  bool modified_ = false;
 };
 
 // Frees the page lists of `db` and, when `free_object`, the object itself

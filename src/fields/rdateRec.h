@@ -11,6 +11,8 @@
 namespace kinscope {
 
 class TDateForm : public QDialog {
+  Q_OBJECT
+
  public:
   explicit TDateForm(QWidget* owner);
   // Decodes the 12 bytes at `stored` and shows them: the bytes in

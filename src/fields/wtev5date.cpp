@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 namespace kinscope {
 namespace {
@@ -151,6 +152,10 @@ TextBuffer wtev5date::DateSortKey() const {
 
 bool wtev5date::IsEmptyDate() const {
   return std::all_of(stored_.begin(), stored_.end(), [](uint8_t b) { return b == 0; });
+}
+
+int32_t DateByteSum(const uint8_t* stored) {
+  return std::accumulate(stored, stored + kDateSize, int32_t{0});
 }
 
 }  // namespace kinscope

@@ -89,4 +89,8 @@ TextBuffer ModifierText(uint8_t index);
 // The month name of month 1 to 12 with its trailing blank; empty otherwise.
 const char* MonthName(int32_t month);
 
+// The 12 date bytes at `stored` added up as unsigned values; 0 when no date
+// is stored. The windows show it on a date's button.
+int32_t DateByteSum(const uint8_t* stored);
+
 }  // namespace kinscope

@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "Coding.h"
-#include "RecordTypes.h"
 #include "Seams.h"
 
 namespace kinscope {
@@ -15,15 +13,13 @@ constexpr std::array<int32_t, 4> kOwnerWindow = {kMarriageCode, kIndividualCode,
 
 }  // namespace
 
-TIName::TIName(QWidget* owner, TRecordHost& host) : TRecordWindow(owner, host) {
+TIName::TIName(QWidget* owner, TRecordHost& host)
+    : TRecordWindow(owner, host, iname::kLayout, record_.data()) {
   ui.setupUi(this);
-  connect(ui.btnNextLnk, &QPushButton::clicked, this, [this] { OpenLink(kIndivNameCode, Field(kNext)); });
-  connect(ui.btnPreviousLnk, &QPushButton::clicked, this,
-          [this] { OpenLink(kIndivNameCode, Field(kPrevious)); });
+  AddLink(ui.btnNextLnk, iname::kNext);
+  AddLink(ui.btnPreviousLnk, iname::kPrevious);
   connect(ui.btnOwnerID, &QPushButton::clicked, this, &TIName::btnOwnerIDClick);
 }
-
-int32_t TIName::Field(size_t offset) const { return DecodeI32(record_.data(), offset); }
 
 void TIName::ShowRecord(CTEVDatabase* db, int32_t offset) {
   if (db == nullptr || db->LoadINameRec(offset, record_) == 0) {
@@ -31,18 +27,17 @@ void TIName::ShowRecord(CTEVDatabase* db, int32_t offset) {
     return;
   }
   setWindowTitle(QString::asprintf("Individual's Name Record -- %d", offset));
-  ui.btnNextLnk->setText(Num(Field(kNext)));
-  ui.btnPreviousLnk->setText(Num(Field(kPrevious)));
-  ui.btnOwnerID->setText(Num(Field(kOwnerId)));
-  ui.type->setText(Num(DecodeU8(record_.data(), kType)));
-  ui.TextLen->setText(Num(DecodeI16(record_.data(), kTextLen)));
-  ui.text->setText(RecordText(record_.data() + kINameRecHead, kINameTextMax));
+  ShowLinks();
+  ui.btnOwnerID->setText(Num(I32(iname::kOwnerId)));
+  ui.type->setText(Num(U8(iname::kType)));
+  ui.TextLen->setText(Num(I16(iname::kTextLen)));
+  ui.text->setText(Text(iname::kText, kINameTextMax));
 }
 
 void TIName::btnOwnerIDClick() {
-  const int32_t owner = Field(kOwnerId);
+  const int32_t owner = I32(iname::kOwnerId);
   if (owner == 0) return;
-  const unsigned type = DecodeU8(record_.data(), kType);
+  const unsigned type = U8(iname::kType);
   if (type >= kOwnerWindow.size()) {
     seams::ShowMessage(
         QString::asprintf("Owner type %u has no record window (nOwnerId %d)", type, owner),

@@ -10,6 +10,8 @@
 namespace kinscope {
 
 class TIName : public TRecordWindow {
+  Q_OBJECT
+
  public:
   TIName(QWidget* owner, TRecordHost& host);
   // Reads the individual's name record at file offset `offset` and shows it.
@@ -18,13 +20,6 @@ class TIName : public TRecordWindow {
   Ui::TIName ui;
 
  private:
-  static constexpr size_t kNext = 0;
-  static constexpr size_t kPrevious = 4;
-  static constexpr size_t kOwnerId = 8;
-  static constexpr size_t kType = 12;
-  static constexpr size_t kTextLen = 13;
-
-  int32_t Field(size_t offset) const;
   void btnOwnerIDClick();
 
   INameRecImage record_{};

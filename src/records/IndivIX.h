@@ -9,6 +9,8 @@
 namespace kinscope {
 
 class TIndivIXForm : public TRecordWindow {
+  Q_OBJECT
+
  public:
   TIndivIXForm(QWidget* owner, TRecordHost& host);
   // Reads index node `node` and shows it.
@@ -17,14 +19,6 @@ class TIndivIXForm : public TRecordWindow {
   Ui::TIndivIXForm ui;
 
  private:
-  // Node fields.
-  static constexpr size_t kGreater = 0;
-  static constexpr size_t kLesser = 4;
-  static constexpr size_t kParent = 8;
-  static constexpr size_t kName = 12;
-
-  int32_t Field(size_t offset) const;
-
   IndexNodeImage node_{};
 };
 

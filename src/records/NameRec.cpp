@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "Coding.h"
-#include "RecordTypes.h"
 #include "Seams.h"
 
 namespace kinscope {
@@ -15,15 +13,13 @@ constexpr std::array<int32_t, 4> kParentWindow = {kMarriageCode, kFamilyCode, kN
 
 }  // namespace
 
-TName::TName(QWidget* owner, TRecordHost& host) : TRecordWindow(owner, host) {
+TName::TName(QWidget* owner, TRecordHost& host)
+    : TRecordWindow(owner, host, namerec::kLayout, record_.data()) {
   ui.setupUi(this);
-  connect(ui.btnLess_ptr, &QPushButton::clicked, this, [this] { OpenLink(kNameCode, Field(kLessPtr)); });
-  connect(ui.btnGreater_ptr, &QPushButton::clicked, this,
-          [this] { OpenLink(kNameCode, Field(kGreaterPtr)); });
+  AddLink(ui.btnLess_ptr, namerec::kLessPtr);
+  AddLink(ui.btnGreater_ptr, namerec::kGreaterPtr);
   connect(ui.btnParent_rec, &QPushButton::clicked, this, &TName::btnParent_recClick);
 }
-
-int32_t TName::Field(size_t offset) const { return DecodeI32(record_.data(), offset); }
 
 void TName::ShowRecord(CTEVDatabase* db, int32_t nrin) {
   if (db == nullptr || db->LoadNameRec(nrin, record_) == 0) {
@@ -31,17 +27,16 @@ void TName::ShowRecord(CTEVDatabase* db, int32_t nrin) {
     return;
   }
   setWindowTitle(QString::asprintf("Name Record -- %d", nrin));
-  ui.btnLess_ptr->setText(Num(Field(kLessPtr)));
-  ui.btnGreater_ptr->setText(Num(Field(kGreaterPtr)));
-  ui.btnParent_rec->setText(Num(Field(kParentRec)));
-  ui.type->setText(Num(DecodeI8(record_.data(), kType)));
-  ui.text->setText(RecordText(record_.data() + kNameRecHead, kNameRecRead - kNameRecHead));
+  ShowLinks();
+  ui.btnParent_rec->setText(Num(I32(namerec::kParentRec)));
+  ui.type->setText(Num(I8(namerec::kType)));
+  ui.text->setText(Text(namerec::kText, kNameRecRead - kNameRecHead));
 }
 
 void TName::btnParent_recClick() {
-  const int32_t parent = Field(kParentRec);
+  const int32_t parent = I32(namerec::kParentRec);
   if (parent == 0) return;
-  const int type = DecodeI8(record_.data(), kType);
+  const int type = I8(namerec::kType);
   if (type < 0 || static_cast<size_t>(type) >= kParentWindow.size()) {
     seams::ShowMessage(
         QString::asprintf("Parent type %d has no record window (parent_rec %d)", type, parent),

@@ -10,6 +10,8 @@
 namespace kinscope {
 
 class TName : public TRecordWindow {
+  Q_OBJECT
+
  public:
   TName(QWidget* owner, TRecordHost& host);
   // Reads the name record at file offset `nrin` and shows it.
@@ -18,12 +20,6 @@ class TName : public TRecordWindow {
   Ui::TName ui;
 
  private:
-  static constexpr size_t kLessPtr = 0;
-  static constexpr size_t kGreaterPtr = 4;
-  static constexpr size_t kParentRec = 8;
-  static constexpr size_t kType = 12;
-
-  int32_t Field(size_t offset) const;
   void btnParent_recClick();
 
   NameRecImage record_{};

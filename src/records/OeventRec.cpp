@@ -2,44 +2,36 @@
 
 #include <algorithm>
 
-#include "Coding.h"
-#include "RecordTypes.h"
-#include "ReventRec.h"
 #include "Seams.h"
 #include "rdateRec.h"
 #include "wtev5date.h"
 
 namespace kinscope {
-namespace {
 
-constexpr size_t kPlace = 12;
-constexpr size_t kCit = 16;
-constexpr size_t kIsTemple = 20;
-
-}  // namespace
-
-TOevent::TOevent(QWidget* owner, TRecordHost& host) : TLinkedWindow(owner, host) {
+TOevent::TOevent(QWidget* owner, TRecordHost& host)
+    : TLinkedWindow(owner, host, ordinance::kLayout, ordinance_.data()) {
   ui.setupUi(this);
   connect(ui.btnOdate, &QPushButton::clicked, this,
-          [this] { ShowDateWindow(this, ordinance_.data()); });
+          [this] { ShowDateWindow(this, ordinance_.data() + ordinance::kDate); });
+  // The place opens no window yet: it only says so.
   connect(ui.btnPlace, &QPushButton::clicked, this, [this] {
-    if (Field(kPlace) != 0) seams::ShowMessage(QStringLiteral("TO DO"), QStringLiteral("place"));
+    if (I32(ordinance::kPlace) != 0) {
+      seams::ShowMessage(QStringLiteral("TO DO"), QStringLiteral("place"));
+    }
   });
-  connect(ui.btnCit, &QPushButton::clicked, this, [this] { OpenLink(kCitationCode, Field(kCit)); });
+  AddLink(ui.btnCit, ordinance::kCit);
 }
 
-int32_t TOevent::Field(size_t offset) const { return DecodeI32(ordinance_.data(), offset); }
-
 void TOevent::ShowOrdinance(const uint8_t* ordinance) {
-  std::copy(ordinance, ordinance + kOrdinanceSize, ordinance_.begin());
-  ui.btnOdate->setText(Num(DateByteSum(ordinance_.data())));
-  const wtev5date date(ordinance_.data());
+  std::copy(ordinance, ordinance + ordinance::kSize, ordinance_.begin());
+  ui.btnOdate->setText(Num(DateByteSum(ordinance_.data() + ordinance::kDate)));
+  const wtev5date date(ordinance_.data() + ordinance::kDate);
   CheckDateType(date);
   ui.DateStr->setText(QString::fromLatin1(date.DateText().Text()));
-  ui.btnPlace->setText(Num(Field(kPlace)));
-  ui.templeName->setText(NameText(Field(kPlace)));
-  ui.isTemple->setText(Num(DecodeU8(ordinance_.data(), kIsTemple)));
-  ui.btnCit->setText(Num(Field(kCit)));
+  ui.btnPlace->setText(Num(I32(ordinance::kPlace)));
+  ui.templeName->setText(NameText(I32(ordinance::kPlace)));
+  ui.isTemple->setText(Num(U8(ordinance::kIsTemple)));
+  ShowLinks();
 }
 
 void ShowOrdinanceWindow(QWidget* owner, TRecordHost& host, const uint8_t* ordinance) {

@@ -1,8 +1,5 @@
-// The ordinance window: one 21-byte ordinance embedded in a record.
-//   0   12 bytes  encoded date
-//   12  i32       place or temple: file offset of a name record
-//   16  i32       citation number
-//   20  u8        temple flag
+// The ordinance window: one 21-byte ordinance embedded in a record (the
+// date, a place or temple, a citation and the temple flag).
 #pragma once
 
 #include <array>
@@ -13,9 +10,9 @@
 
 namespace kinscope {
 
-constexpr size_t kOrdinanceSize = 21;
-
 class TOevent : public TLinkedWindow {
+  Q_OBJECT
+
  public:
   TOevent(QWidget* owner, TRecordHost& host);
   // Copies the 21 bytes of ordinance data at `ordinance` and shows them.
@@ -24,9 +21,7 @@ class TOevent : public TLinkedWindow {
   Ui::TOevent ui;
 
  private:
-  int32_t Field(size_t offset) const;
-
-  std::array<uint8_t, kOrdinanceSize> ordinance_{};
+  std::array<uint8_t, ordinance::kSize> ordinance_{};
 };
 
 // Opens an ordinance window owned by `owner` on the ordinance at

@@ -1,14 +1,65 @@
 #include "RecordWindow.h"
 
+#include <QPushButton>
+#include <algorithm>
 #include <cstring>
 
+#include "Coding.h"
 #include "Seams.h"
 #include "TEVDatabase.h"
 
 namespace kinscope {
+namespace {
 
-void TRecordWindow::ReportFailedRead(const QString& text, const QString& title) {
-  seams::ShowMessage(text, title);
+// The link code of the field at `offset` of `layout`; kNoLink when the
+// layout has no link there.
+int32_t LinkAt(const RecordLayout& layout, size_t offset) {
+  for (size_t i = 0; i < layout.count; ++i) {
+    if (layout.fields[i].offset == offset) return layout.fields[i].link;
+  }
+  return kNoLink;
+}
+
+}  // namespace
+
+TLinkedWindow::TLinkedWindow(QWidget* owner, TRecordHost& host, const RecordLayout& layout,
+                             const uint8_t* bytes)
+    : QDialog(owner), host_(host), layout_(layout), bytes_(bytes) {}
+
+int32_t TLinkedWindow::I32(size_t offset) const {
+  return offset + 4 <= layout_.size ? DecodeI32(bytes_, offset) : 0;
+}
+int16_t TLinkedWindow::I16(size_t offset) const {
+  return offset + 2 <= layout_.size ? DecodeI16(bytes_, offset) : 0;
+}
+uint16_t TLinkedWindow::U16(size_t offset) const {
+  return offset + 2 <= layout_.size ? DecodeU16(bytes_, offset) : 0;
+}
+int8_t TLinkedWindow::I8(size_t offset) const {
+  return offset < layout_.size ? DecodeI8(bytes_, offset) : 0;
+}
+uint8_t TLinkedWindow::U8(size_t offset) const {
+  return offset < layout_.size ? DecodeU8(bytes_, offset) : 0;
+}
+
+QString TLinkedWindow::Text(size_t offset, size_t width) const {
+  if (offset >= layout_.size) return QString();
+  return RecordText(bytes_ + offset, std::min(width, layout_.size - offset));
+}
+
+void TLinkedWindow::AddLink(QPushButton* button, size_t offset) {
+  const int32_t code = LinkAt(layout_, offset);
+  Q_ASSERT_X(code != kNoLink && code != kLinkByType, "AddLink", "not a plain link field");
+  links_.push_back({button, offset});
+  connect(button, &QPushButton::clicked, this, [this, code, offset] { OpenLink(code, I32(offset)); });
+}
+
+void TLinkedWindow::ShowLinks() {
+  for (const LinkRow& row : links_) row.button->setText(Num(I32(row.offset)));
+}
+
+void TLinkedWindow::OpenLink(int32_t code, int32_t value) {
+  if (value != 0) host_.OpenRecordWindow(code, value);
 }
 
 QString TLinkedWindow::NameText(int32_t offset) const {
@@ -16,6 +67,10 @@ QString TLinkedWindow::NameText(int32_t offset) const {
   if (db == nullptr) return QString();
   const std::string text = db->NameRecText(offset);
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void TRecordWindow::ReportFailedRead(const QString& text, const QString& title) {
+  seams::ShowMessage(text, title);
 }
 
 QString RecordText(const uint8_t* text, size_t max) {

@@ -1,12 +1,17 @@
-// What the record windows share: the main window that opened them, and the
-// small steps each one repeats (a number as a caption, a link button that
-// leads nowhere when its field is 0, the message of a failed read).
+// What the record windows share: the main window that opened them, the
+// bytes of the record or value they show, and a link table that binds a
+// button to a field of those bytes.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "RecordLayouts.h"
+
+class QPushButton;
 
 namespace kinscope {
 
@@ -28,28 +33,65 @@ class TRecordHost {
 // A window with buttons that lead to further records through the main
 // window: record windows and the event and ordinance windows.
 class TLinkedWindow : public QDialog {
+  Q_OBJECT
+
  public:
-  TLinkedWindow(QWidget* owner, TRecordHost& host) : QDialog(owner), host_(host) {}
+  // `bytes` is the window's own copy of what it shows, laid out as `layout`;
+  // it must live as long as the window (a member of the derived window).
+  TLinkedWindow(QWidget* owner, TRecordHost& host, const RecordLayout& layout,
+                const uint8_t* bytes);
+
+  // The layout of the bytes the window shows, and those bytes.
+  const RecordLayout& Layout() const { return layout_; }
+  const uint8_t* Bytes() const { return bytes_; }
 
  protected:
   // A number as the "%d" caption of a control.
   static QString Num(int32_t value) { return QString::number(value); }
+
+  // Fields of the window's bytes; 0 for a field that does not fit inside
+  // the layout's size.
+  int32_t I32(size_t offset) const;
+  int16_t I16(size_t offset) const;
+  uint16_t U16(size_t offset) const;
+  int8_t I8(size_t offset) const;
+  uint8_t U8(size_t offset) const;
+  // The text field at `offset`, `width` bytes at most, up to its zero byte.
+  QString Text(size_t offset, size_t width) const;
+
+  // Binds `button` to the 32-bit link field at `offset` of the layout: its
+  // click opens the field's record type on the field's value, unless the
+  // value is 0; ShowLinks() sets its caption to the value.
+  void AddLink(QPushButton* button, size_t offset);
+  // Sets the caption of every bound button to "%d" of its field.
+  void ShowLinks();
+
   // Opens record-type `code` on `value` through the main window, unless the
-  // field is 0.
-  void OpenLink(int32_t code, int32_t value) {
-    if (value != 0) host_.OpenRecordWindow(code, value);
-  }
+  // value is 0.
+  void OpenLink(int32_t code, int32_t value);
   // The text of the name record at `offset` in the main window's database;
   // empty when it cannot be read.
   QString NameText(int32_t offset) const;
 
   TRecordHost& host_;
+
+ private:
+  struct LinkRow {
+    QPushButton* button;
+    size_t offset;
+  };
+
+  const RecordLayout& layout_;
+  const uint8_t* bytes_;
+  std::vector<LinkRow> links_;
 };
 
 // A window that shows one record. Created with the main window as owner,
 // filled by ShowRecord, shown modally and destroyed when closed. Until
 // ShowRecord succeeds it shows its design-time captions.
 class TRecordWindow : public TLinkedWindow {
+  Q_OBJECT
+
  public:
   using TLinkedWindow::TLinkedWindow;
   // Reads record `number` through `db` (which may be none: the read then

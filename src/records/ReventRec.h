@@ -1,8 +1,5 @@
-// The event window: one 24-byte event embedded in a record.
-//   0   12 bytes  encoded date
-//   12  i32       place: file offset of the place's name record
-//   16  i32       age at the event
-//   20  i32       citation number
+// The event window: one 24-byte event embedded in a record (the date, the
+// place's name record, the age at the event and a citation).
 #pragma once
 
 #include <array>
@@ -13,9 +10,9 @@
 
 namespace kinscope {
 
-constexpr size_t kEventSize = 24;
-
 class TRevent : public TLinkedWindow {
+  Q_OBJECT
+
  public:
   TRevent(QWidget* owner, TRecordHost& host);
   // Copies the 24 bytes of event data at `event` and shows them.
@@ -24,16 +21,11 @@ class TRevent : public TLinkedWindow {
   Ui::TRevent ui;
 
  private:
-  int32_t Field(size_t offset) const;
-
-  std::array<uint8_t, kEventSize> event_{};
+  std::array<uint8_t, event::kSize> event_{};
 };
 
 // Opens an event window owned by `owner` on the event at `event`, runs it
 // modally and destroys it.
 void ShowEventWindow(QWidget* owner, TRecordHost& host, const uint8_t* event);
-
-// The 12 date bytes at `date` added up as unsigned values.
-int32_t DateByteSum(const uint8_t* date);
 
 }  // namespace kinscope

@@ -3,13 +3,15 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 #include "RecordWindow.h"
 
 namespace kinscope {
 
 // Creates the window for record-type `code`, owned by `owner`, or returns
-// null when the code has no window.
-TRecordWindow* CreateRecordWindow(int32_t code, QWidget* owner, TRecordHost& host);
+// none when the code has no window (Source, Contact, and every code outside
+// 0 to 12).
+std::unique_ptr<TRecordWindow> CreateRecordWindow(int32_t code, QWidget* owner, TRecordHost& host);
 
 }  // namespace kinscope

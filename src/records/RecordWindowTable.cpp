@@ -1,0 +1,38 @@
+#include "RecordWindowTable.h"
+
+#include <array>
+
+#include "INamRec.h"
+#include "IndivIX.h"
+#include "NameRec.h"
+
+namespace kinscope {
+namespace {
+
+using Factory = std::unique_ptr<TRecordWindow> (*)(QWidget* owner, TRecordHost& host);
+
+template <typename Window>
+std::unique_ptr<TRecordWindow> Make(QWidget* owner, TRecordHost& host) {
+  return std::make_unique<Window>(owner, host);
+}
+
+// Indexed by record-type code; an empty entry has no window.
+std::array<Factory, kRecordTypeCount> Windows() {
+  std::array<Factory, kRecordTypeCount> windows{};
+  windows[kNameCode] = &Make<TName>;
+  windows[kIndivNameCode] = &Make<TIName>;
+  windows[kIndivIndexCode] = &Make<TIndivIXForm>;
+  return windows;
+}
+
+const std::array<Factory, kRecordTypeCount> kWindows = Windows();
+
+}  // namespace
+
+std::unique_ptr<TRecordWindow> CreateRecordWindow(int32_t code, QWidget* owner, TRecordHost& host) {
+  if (code < 0 || code >= kRecordTypeCount) return nullptr;
+  const Factory make = kWindows[static_cast<size_t>(code)];
+  return make != nullptr ? make(owner, host) : nullptr;
+}
+
+}  // namespace kinscope
