@@ -1,7 +1,9 @@
 # Shared set-up of the run and test commands: installs the Debian packages
 # the build needs when any is missing, then configures and builds into the
 # folder given as the first argument, with any further CMake arguments.
+# Runs on its own too: bash scripts/setup.sh BUILD_DIR [CMAKE ARGS...]
 set -euo pipefail
+setup_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev
           fonts-dejavu-core fonts-liberation)
@@ -20,5 +22,5 @@ fi
 
 build_dir="$1"
 shift
-cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake -S "$setup_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build "$build_dir" -j2

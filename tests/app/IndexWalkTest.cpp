@@ -11,8 +11,7 @@
 #include "INamRec.h"
 #include "IndivIX.h"
 #include "Explor1.h"
-#include "Seams.h"
-#include "TempDir.h"
+#include "WindowHarness.h"
 
 using namespace kinscope;
 
@@ -24,23 +23,19 @@ class IndexWalkTest : public QObject {
   std::vector<Step> script_;
   size_t step_ = 0;
   std::vector<QPointer<QDialog>> shown_;
-  std::vector<std::pair<QString, QString>> messages_;
+  std::unique_ptr<WindowHarness> h_;
   TForm1* form_ = nullptr;
 
  private slots:
   void initTestCase() {
-    seams::SetMessageHook([this](const QString& text, const QString& title) {
-      messages_.emplace_back(text, title);
-    });
-    // Each modal run plays the next step of the script on the window; the
-    // window closes when the step returns.
-    seams::SetModalHook([this](QDialog& window) {
+    h_ = std::make_unique<WindowHarness>();
+    h_->on_modal = [this](QDialog& window) {
       QCOMPARE(window.parentWidget(), form_);
       shown_.emplace_back(&window);
       QVERIFY2(step_ < script_.size(), "a window more than the script expects");
       const Step step = script_[step_++];
       step(window);
-    });
+    };
   }
 
   void walkTheSampleIndex() {
@@ -50,13 +45,13 @@ class IndexWalkTest : public QObject {
     TForm1 form;
     form_ = &form;
     form.OpenPath(path);
-    QVERIFY(messages_.empty());
+    QVERIFY(h_->messages.empty());
     const int32_t root = form.Database()->HeaderI32(kHdrRootNode2);
 
     QString lesser;
     script_ = {
         [&](QDialog& w) {  // the root node
-          auto& node = dynamic_cast<TIndivIXForm&>(w);
+          auto& node = As<TIndivIXForm>(w);
           QCOMPARE(node.windowTitle(), QString("Individual Index %1").arg(root));
           QCOMPARE(node.ui.Label5->text(), QString("Eliza /Pembury/"));
           QCOMPARE(node.ui.btnParent->text(), QString("0"));
@@ -65,7 +60,7 @@ class IndexWalkTest : public QObject {
           node.ui.btnName->click();
         },
         [&](QDialog& w) {  // its lesser child, whose parent is the root again
-          auto& node = dynamic_cast<TIndivIXForm&>(w);
+          auto& node = As<TIndivIXForm>(w);
           QCOMPARE(node.windowTitle(), "Individual Index " + lesser);
           QCOMPARE(node.ui.btnParent->text(), QString::number(root));
           QVERIFY(!node.ui.Label5->text().isEmpty());
@@ -77,7 +72,7 @@ class IndexWalkTest : public QObject {
           for (const auto& open : shown_) QVERIFY(!open.isNull());
         },
         [&](QDialog& w) {  // the root's name
-          auto& name = dynamic_cast<TIName&>(w);
+          auto& name = As<TIName>(w);
           QVERIFY(name.windowTitle().startsWith("Individual's Name Record -- "));
           QCOMPARE(name.ui.text->text(), QString("Eliza /Pembury/"));
           QCOMPARE(name.ui.type->text(), QString("1"));
@@ -92,8 +87,8 @@ class IndexWalkTest : public QObject {
     QCOMPARE(step_, script_.size());
     for (const auto& open : shown_) QVERIFY(open.isNull());
     // The owner is an individual, whose window does not exist yet.
-    QCOMPARE(messages_.size(), size_t{1});
-    QCOMPARE(messages_[0].first, QString("Unknown record type 0"));
+    QCOMPARE(h_->messages.size(), size_t{1});
+    QCOMPARE(h_->messages[0].first, QString("Unknown record type 0"));
   }
 };
 

@@ -11,15 +11,13 @@
 #include "Coding.h"
 #include "Explor1.h"
 #include "Seams.h"
-#include "TempDir.h"
-#include "TevWriter.h"
+#include "WindowHarness.h"
 
 using kinscope::TForm1;
 namespace seams = kinscope::seams;
 
 namespace {
 
-using Message = std::pair<QString, QString>;  // text, title
 
 // A main window that records the record windows it is asked for instead of
 // opening them.
@@ -36,7 +34,7 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
  private:
-  std::vector<Message> messages_;
+  std::unique_ptr<WindowHarness> h_;
   std::optional<QString> dialog_answer_;
   int dialogs_run_ = 0;
   std::unique_ptr<TempDir> dir_;
@@ -68,17 +66,15 @@ class MainWindowTest : public QObject {
  private slots:
   void initTestCase() {
     qApp->setQuitOnLastWindowClosed(false);
-    seams::SetMessageHook([this](const QString& text, const QString& title) {
-      messages_.emplace_back(text, title);
-    });
+    h_ = std::make_unique<WindowHarness>();
+    h_->on_modal = [](QDialog&) { QFAIL("no record window exists yet"); };
     seams::SetFileDialogHook([this](QFileDialog&) {
       ++dialogs_run_;
       return dialog_answer_;
     });
-    seams::SetModalHook([](QDialog&) { QFAIL("no record window exists yet"); });
   }
   void init() {
-    messages_.clear();
+    h_->Reset();
     dialogs_run_ = 0;
     dir_ = std::make_unique<TempDir>();
   }
@@ -156,8 +152,8 @@ class MainWindowTest : public QObject {
     QVERIFY(ControlsEnabled(form));
     Open(form, std::nullopt);
     QCOMPARE(dialogs_run_, 1);
-    QCOMPARE(messages_.size(), size_t{1});
-    QCOMPARE(messages_[0], Message("Appears to have cancelled from File Open dialog", "Note"));
+    QCOMPARE(h_->messages.size(), size_t{1});
+    QCOMPARE(h_->messages[0], Message("Appears to have cancelled from File Open dialog", "Note"));
     QVERIFY(form.Database() != nullptr && form.Database()->IsOpen());
     QVERIFY(ControlsEnabled(form));
     QCOMPARE(form.CurrentFileName(), path);
@@ -168,8 +164,8 @@ class MainWindowTest : public QObject {
     form.OpenPath(WriteDatabase("a.tev"));
     kinscope::CTEVDatabase* before = form.Database();
     Open(form, QString());
-    QCOMPARE(messages_.size(), size_t{1});
-    QCOMPARE(messages_[0], Message("Filename was empty", "Note"));
+    QCOMPARE(h_->messages.size(), size_t{1});
+    QCOMPARE(h_->messages[0], Message("Filename was empty", "Note"));
     QVERIFY(form.CurrentFileName().empty());
     QCOMPARE(form.Database(), before);
     QVERIFY(before->IsOpen());
@@ -179,7 +175,7 @@ class MainWindowTest : public QObject {
     TForm1 form;
     const std::string path = WriteDatabase("Stammb\xc3\xa4ume.tev");
     Open(form, QFile::decodeName(QByteArray::fromStdString(path)));
-    QVERIFY(messages_.empty());
+    QVERIFY(h_->messages.empty());
     QCOMPARE(form.CurrentFileName(), path);
     QVERIFY(form.Database() != nullptr && form.Database()->IsOpen());
     QVERIFY(!form.Database()->IsReadOnly());
@@ -205,8 +201,8 @@ class MainWindowTest : public QObject {
     TForm1 form;
     form.show();
     form.OpenPath(path);
-    QCOMPARE(messages_.size(), size_t{1});
-    QCOMPARE(messages_[0], Message(text, "Alert!"));
+    QCOMPARE(h_->messages.size(), size_t{1});
+    QCOMPARE(h_->messages[0], Message(text, "Alert!"));
     QCOMPARE(form.Database(), nullptr);
     QVERIFY(!form.isVisible());
     QCOMPARE(form.CurrentFileName(), path);
@@ -217,12 +213,12 @@ class MainWindowTest : public QObject {
     form.show();
     const std::string first = WriteDatabase("first.tev");
     form.OpenPath(first);
-    QVERIFY(messages_.empty());
+    QVERIFY(h_->messages.empty());
     const std::string second = WriteDatabase("second.tev");
     QVERIFY(tevwriter::TruncateFile(second, 100));
     form.OpenPath(second);
-    QCOMPARE(messages_.size(), size_t{1});
-    QCOMPARE(messages_[0].first, QString("TEV file is corrupted.  Open failed."));
+    QCOMPARE(h_->messages.size(), size_t{1});
+    QCOMPARE(h_->messages[0].first, QString("TEV file is corrupted.  Open failed."));
     // The first file was closed: its header carries the version text again
     // and it can be opened for writing by someone else.
     const tevwriter::Bytes bytes = tevwriter::ReadWholeFile(first);
@@ -236,7 +232,7 @@ class MainWindowTest : public QObject {
     form.OpenPath(WriteDatabase("first.tev"));
     const std::string second = WriteDatabase("second.tev", 9);
     form.OpenPath(second);
-    QVERIFY(messages_.empty());
+    QVERIFY(h_->messages.empty());
     QCOMPARE(form.Database()->HeaderI32(kinscope::kHdrRootNode2), 9);
     QCOMPARE(form.CurrentFileName(), second);
   }
@@ -275,7 +271,7 @@ class MainWindowTest : public QObject {
       QCOMPARE(form.opened.size(), size_t{1});
       QCOMPARE(form.opened[0], std::make_pair(int32_t{code}, int32_t{passed}));
     }
-    QVERIFY(messages_.empty());
+    QVERIFY(h_->messages.empty());
   }
 
   void indexWithEmptyTreeOpensNodeZero() {
@@ -294,8 +290,8 @@ class MainWindowTest : public QObject {
     QFETCH(int, code);
     RecordingForm form;
     form.RealOpenRecordWindow(code, 1);
-    QCOMPARE(messages_.size(), size_t{1});
-    QCOMPARE(messages_[0], Message(QString::asprintf("Unknown record type %d", code), "Note"));
+    QCOMPARE(h_->messages.size(), size_t{1});
+    QCOMPARE(h_->messages[0], Message(QString::asprintf("Unknown record type %d", code), "Note"));
   }
 };
 

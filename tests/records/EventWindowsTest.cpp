@@ -10,21 +10,14 @@
 #include <vector>
 
 #include "Coding.h"
-#include "FakeHost.h"
 #include "OeventRec.h"
 #include "ReventRec.h"
-#include "Seams.h"
-#include "TEVDatabase.h"
-#include "TempDir.h"
-#include "TevWriter.h"
+#include "WindowHarness.h"
 #include "rdateRec.h"
 
 using namespace kinscope;
 
 namespace {
-
-using Message = std::pair<QString, QString>;
-using Opened = FakeHost::Opened;
 
 constexpr std::array<uint8_t, 12> kAbout1901 = {2, 1, 0, 0, 26, 219, 36, 0, 0, 0, 0, 0};
 
@@ -54,38 +47,25 @@ class EventWindowsTest : public QObject {
   Q_OBJECT
 
  private:
-  std::vector<Message> messages_;
+  std::unique_ptr<WindowHarness> h_;
   std::vector<QString> date_windows_;  // HexValue of each date window run
-  std::unique_ptr<TempDir> dir_;
-  std::unique_ptr<CTEVDatabase> db_;
-  FakeHost host_;
   int32_t place_ = 0;
 
  private slots:
-  void initTestCase() {
-    seams::SetMessageHook([this](const QString& text, const QString& title) {
-      messages_.emplace_back(text, title);
-    });
-    seams::SetModalHook([this](QDialog& window) {
-      auto* date = dynamic_cast<TDateForm*>(&window);
+  void init() {
+    h_ = std::make_unique<WindowHarness>();
+    date_windows_.clear();
+    h_->on_modal = [this](QDialog& window) {
+      auto* date = qobject_cast<TDateForm*>(&window);
       QVERIFY2(date != nullptr, "only date windows open from here");
       QVERIFY(window.parentWidget() != nullptr);
       date_windows_.push_back(date->ui.HexValue->text());
-    });
-  }
-  void init() {
-    messages_.clear();
-    date_windows_.clear();
-    host_.opened.clear();
-    dir_ = std::make_unique<TempDir>();
+    };
     tevwriter::TevFile file(1);
     place_ = file.AppendNameRec(0, 0, 0, 0, "Keynsham, Somerset, England");
-    const std::string path = dir_->File("db.tev");
-    QVERIFY(file.Write(path));
-    db_ = std::make_unique<CTEVDatabase>();
-    QCOMPARE(db_->OpenDatabase(path, 1), 1);
-    host_.db = db_.get();
+    QVERIFY(h_->Open(file));
   }
+  void cleanup() { h_.reset(); }
 
   void dateWindowShowsTheRawDate() {
     TDateForm w(nullptr);
@@ -97,14 +77,14 @@ class EventWindowsTest : public QObject {
         {w.ui.Offset1, "0"},   {w.ui.Offset2, "0"},      {w.ui.daystr, "1"},
         {w.ui.day2str, "0"}};
     for (const auto& [label, text] : values) QCOMPARE(label->text(), QString(text));
-    QVERIFY(messages_.empty());
+    QVERIFY(h_->messages.empty());
   }
 
   void dateWindowOnAnInvalidType() {
     TDateForm w(nullptr);
     const std::array<uint8_t, 12> bad = {0xd7, 1, 0, 0, 26, 219, 36, 0, 0, 0, 0, 0};
     w.ShowDate(bad.data());
-    QCOMPARE(messages_, std::vector<Message>{Message("Unknown date type", "Error")});
+    QCOMPARE(h_->messages, std::vector<Message>{Message("Unknown date type", "Error")});
     QCOMPARE(w.ui.HexValue->text(), QString(" d7 01 00 00 1a db 24 00 00 00 00 00"));
     QCOMPARE(w.ui.DRDstring->text(), QString("7"));
     QCOMPARE(w.ui.DateType1Str->text(), QString("1"));
@@ -113,7 +93,7 @@ class EventWindowsTest : public QObject {
   }
 
   void emptyEvent() {
-    TRevent w(nullptr, host_);
+    TRevent w(nullptr, h_->host);
     QCOMPARE(w.windowTitle(), QString("Revent"));
     const std::array<uint8_t, 24> zeros{};
     w.ShowEvent(zeros.data());
@@ -125,14 +105,14 @@ class EventWindowsTest : public QObject {
     QCOMPARE(w.ui.btnCit->text(), QString("0"));
     w.ui.btnPlace->click();
     w.ui.btnCit->click();
-    QVERIFY(host_.opened.empty());
+    QVERIFY(h_->host.opened.empty());
     w.ui.btnEdate->click();  // always opens, on the 12 zero bytes
     QCOMPARE(date_windows_, std::vector<QString>{QString(" 00").repeated(12)});
-    QVERIFY(messages_.empty());
+    QVERIFY(h_->messages.empty());
   }
 
   void eventWithDatePlaceAgeAndCitation() {
-    TRevent w(nullptr, host_);
+    TRevent w(nullptr, h_->host);
     std::array<uint8_t, 24> event = Event(kAbout1901, place_, -3, 5);
     w.ShowEvent(event.data());
     event.fill(0xff);  // the window works on its own copy
@@ -145,21 +125,21 @@ class EventWindowsTest : public QObject {
     QCOMPARE(w.ui.btnCit->text(), QString("5"));
     w.ui.btnPlace->click();
     w.ui.btnCit->click();
-    QCOMPARE(host_.opened, (std::vector<Opened>{{3, place_}, {6, 5}}));
+    QCOMPARE(h_->host.opened, (std::vector<Opened>{{3, place_}, {6, 5}}));
     w.ui.btnEdate->click();
     QCOMPARE(date_windows_, std::vector<QString>{" 02 01 00 00 1a db 24 00 00 00 00 00"});
   }
 
   void placesThatCannotBeRead() {
     for (int32_t place : {-1, 0x7ffffff0, INT32_MIN}) {
-      TRevent e(nullptr, host_);
+      TRevent e(nullptr, h_->host);
       e.ShowEvent(Event({}, place, 0, 0).data());
       QCOMPARE(e.ui.placestr->text(), QString());
-      TOevent o(nullptr, host_);
+      TOevent o(nullptr, h_->host);
       o.ShowOrdinance(Ordinance({}, place, 0, 1).data());
       QCOMPARE(o.ui.templeName->text(), QString());
     }
-    QVERIFY(messages_.empty());
+    QVERIFY(h_->messages.empty());
   }
 
   void invalidDateTypeLeavesTheWindowUsable_data() {
@@ -174,7 +154,7 @@ class EventWindowsTest : public QObject {
     QPushButton* date_button = nullptr;
     QLabel* date_text = nullptr;
     if (ordinance) {
-      auto o = std::make_unique<TOevent>(nullptr, host_);
+      auto o = std::make_unique<TOevent>(nullptr, h_->host);
       o->ShowOrdinance(Ordinance(bad, place_, 8, 0).data());
       date_button = o->ui.btnOdate;
       date_text = o->ui.DateStr;
@@ -182,7 +162,7 @@ class EventWindowsTest : public QObject {
       o->ui.btnCit->click();
       w = std::move(o);
     } else {
-      auto e = std::make_unique<TRevent>(nullptr, host_);
+      auto e = std::make_unique<TRevent>(nullptr, h_->host);
       e->ShowEvent(Event(bad, place_, 0, 8).data());
       date_button = e->ui.btnEdate;
       date_text = e->ui.datestr;
@@ -190,17 +170,17 @@ class EventWindowsTest : public QObject {
       e->ui.btnCit->click();
       w = std::move(e);
     }
-    QCOMPARE(messages_, std::vector<Message>{Message("Unknown date type", "Error")});
+    QCOMPARE(h_->messages, std::vector<Message>{Message("Unknown date type", "Error")});
     QCOMPARE(date_text->text(), QString());
     QCOMPARE(date_button->text(), QString("291"));
-    QCOMPARE(host_.opened, std::vector<Opened>{Opened(6, 8)});
+    QCOMPARE(h_->host.opened, std::vector<Opened>{Opened(6, 8)});
     date_button->click();  // the date window opens and reports the type again
     QCOMPARE(date_windows_.size(), size_t{1});
-    QCOMPARE(messages_.size(), size_t{2});
+    QCOMPARE(h_->messages.size(), size_t{2});
   }
 
   void ordinanceFields() {
-    TOevent w(nullptr, host_);
+    TOevent w(nullptr, h_->host);
     QCOMPARE(w.windowTitle(), QString("Oevent"));
     const std::array<uint8_t, 21> zeros{};
     w.ShowOrdinance(zeros.data());
@@ -212,45 +192,41 @@ class EventWindowsTest : public QObject {
     QCOMPARE(w.ui.isTemple->text(), QString("0"));
     w.ui.btnPlace->click();
     w.ui.btnCit->click();
-    QVERIFY(messages_.empty());
-    QVERIFY(host_.opened.empty());
+    QVERIFY(h_->messages.empty());
+    QVERIFY(h_->host.opened.empty());
     w.ui.btnOdate->click();
     QCOMPARE(date_windows_.size(), size_t{1});
   }
 
   void ordinancePlaceIsNotOpened() {
     for (uint8_t temple : {uint8_t{0}, uint8_t{1}, uint8_t{200}}) {
-      messages_.clear();
-      TOevent w(nullptr, host_);
+      h_->messages.clear();
+      TOevent w(nullptr, h_->host);
       w.ShowOrdinance(Ordinance(kAbout1901, place_, 0, temple).data());
       QCOMPARE(w.ui.templeName->text(), QString("Keynsham, Somerset, England"));
       QCOMPARE(w.ui.isTemple->text(), QString::number(temple));
       QCOMPARE(w.ui.DateStr->text(), QString("Abt 1 Jan 1901"));
       w.ui.btnPlace->click();
-      QCOMPARE(messages_, std::vector<Message>{Message("TO DO", "place")});
-      QVERIFY(host_.opened.empty());
+      QCOMPARE(h_->messages, std::vector<Message>{Message("TO DO", "place")});
+      QVERIFY(h_->host.opened.empty());
     }
   }
 
   // The events and ordinances of the sample database's first individual.
   void sampleIndividualsEvents() {
-    TempDir dir;
-    const std::string path = dir.File("family.tev");
-    std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path);
-    CTEVDatabase db;
-    QCOMPARE(db.OpenDatabase(path, 1), 1);
-    host_.db = &db;
+    QVERIFY(h_->OpenSample());
+    CTEVDatabase& db = *h_->db();
     IndividImage person{};
     QCOMPARE(db.LoadIndivid(person, 1), 1);
-    TRevent birth(nullptr, host_);
-    birth.ShowEvent(person.data() + 64);
+    TRevent birth(nullptr, h_->host);
+    birth.ShowEvent(person.data() + individ::kBirth);
     QVERIFY(!birth.ui.datestr->text().isEmpty());
     QVERIFY(!birth.ui.placestr->text().isEmpty());
-    for (size_t at : {size_t{160}, size_t{181}}) {
-      TOevent ordinance(nullptr, host_);
+    for (size_t at : {individ::kBaptism, individ::kEndow}) {
+      TOevent ordinance(nullptr, h_->host);
       ordinance.ShowOrdinance(person.data() + at);
     }
-    QVERIFY(messages_.empty());
+    QVERIFY(h_->messages.empty());
   }
 };
 

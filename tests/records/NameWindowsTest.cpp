@@ -7,52 +7,24 @@
 #include <utility>
 #include <vector>
 
-#include "FakeHost.h"
 #include "INamRec.h"
 #include "IndivIX.h"
 #include "NameRec.h"
-#include "Seams.h"
-#include "TEVDatabase.h"
-#include "TempDir.h"
-#include "TevWriter.h"
+#include "WindowHarness.h"
 
 using namespace kinscope;
-
-namespace {
-
-using Message = std::pair<QString, QString>;
-using Opened = std::pair<int32_t, int32_t>;
-
-}  // namespace
 
 class NameWindowsTest : public QObject {
   Q_OBJECT
 
  private:
-  std::vector<Message> messages_;
-  std::unique_ptr<TempDir> dir_;
-  std::unique_ptr<CTEVDatabase> db_;
-  FakeHost host_;
+  std::unique_ptr<WindowHarness> h_;
 
-  void Open(const tevwriter::TevFile& file) {
-    const std::string path = dir_->File("db.tev");
-    QVERIFY(file.Write(path));
-    db_ = std::make_unique<CTEVDatabase>();
-    QCOMPARE(db_->OpenDatabase(path, 1), 1);
-    host_.db = db_.get();
-  }
+  void Open(const tevwriter::TevFile& file) { QVERIFY(h_->Open(file)); }
 
  private slots:
-  void initTestCase() {
-    seams::SetMessageHook([this](const QString& text, const QString& title) {
-      messages_.emplace_back(text, title);
-    });
-  }
-  void init() {
-    messages_.clear();
-    host_.opened.clear();
-    dir_ = std::make_unique<TempDir>();
-  }
+  void init() { h_ = std::make_unique<WindowHarness>(); }
+  void cleanup() { h_.reset(); }
 
   void indexNodeShowsItsName() {
     tevwriter::TevFile file(1);
@@ -60,9 +32,9 @@ class NameWindowsTest : public QObject {
     file.AppendIndexNode(0, 0, 0, 0);
     file.AppendIndexNode(7, -1, 4, name);
     Open(file);
-    TIndivIXForm w(nullptr, host_);
-    w.ShowRecord(db_.get(), 2);
-    QVERIFY(messages_.empty());
+    TIndivIXForm w(nullptr, h_->host);
+    w.ShowRecord(h_->db(), 2);
+    QVERIFY(h_->messages.empty());
     QCOMPARE(w.windowTitle(), QString("Individual Index 2"));
     QCOMPARE(w.ui.btnGrtr->text(), QString("7"));
     QCOMPARE(w.ui.btnLess->text(), QString("-1"));
@@ -71,7 +43,7 @@ class NameWindowsTest : public QObject {
     QCOMPARE(w.ui.Label5->text(), QString("Eliza /Pembury/"));
     for (QPushButton* b : {w.ui.btnGrtr, w.ui.btnLess, w.ui.btnParent, w.ui.btnName}) b->click();
     const std::vector<Opened> expected = {{12, 7}, {12, -1}, {12, 4}, {5, name}};
-    QCOMPARE(host_.opened, expected);
+    QCOMPARE(h_->host.opened, expected);
   }
 
   void indexNodeWithoutAName() {
@@ -80,14 +52,14 @@ class NameWindowsTest : public QObject {
     file.AppendIndexNode(0, 0, 1, 0x7ffffff0);  // a name far beyond the end of the file
     Open(file);
     for (int32_t node : {1, 2}) {
-      TIndivIXForm w(nullptr, host_);
-      w.ShowRecord(db_.get(), node);
+      TIndivIXForm w(nullptr, h_->host);
+      w.ShowRecord(h_->db(), node);
       QCOMPARE(w.ui.Label5->text(), QString());
       w.ui.btnGrtr->click();  // 0: nothing
       if (node == 1) w.ui.btnName->click();
     }
-    QVERIFY(messages_.empty());
-    QCOMPARE(host_.opened, std::vector<Opened>{});
+    QVERIFY(h_->messages.empty());
+    QCOMPARE(h_->host.opened, std::vector<Opened>{});
   }
 
   void failedReadsKeepDesignCaptions_data() {
@@ -113,12 +85,12 @@ class NameWindowsTest : public QObject {
     file.AppendIndexNode(1, 1, 1, 1);
     Open(file);
     std::unique_ptr<TRecordWindow> w;
-    if (window == 0) w = std::make_unique<TIndivIXForm>(nullptr, host_);
-    if (window == 1) w = std::make_unique<TName>(nullptr, host_);
-    if (window == 2) w = std::make_unique<TIName>(nullptr, host_);
+    if (window == 0) w = std::make_unique<TIndivIXForm>(nullptr, h_->host);
+    if (window == 1) w = std::make_unique<TName>(nullptr, h_->host);
+    if (window == 2) w = std::make_unique<TIName>(nullptr, h_->host);
     const QString title_before = w->windowTitle();
-    w->ShowRecord(db_.get(), number);
-    QCOMPARE(messages_, std::vector<Message>{Message(text, title)});
+    w->ShowRecord(h_->db(), number);
+    QCOMPARE(h_->messages, std::vector<Message>{Message(text, title)});
     QCOMPARE(w->windowTitle(), title_before);
     QCOMPARE(title_before, QString(window == 0 ? "Indiv IX" : "Name"));
     // Every value control still shows its own name, and no button acts.
@@ -126,14 +98,14 @@ class NameWindowsTest : public QObject {
       QCOMPARE(b->text(), b->objectName());
       b->click();
     }
-    QCOMPARE(host_.opened, std::vector<Opened>{});
-    QCOMPARE(messages_.size(), size_t{1});
+    QCOMPARE(h_->host.opened, std::vector<Opened>{});
+    QCOMPARE(h_->messages.size(), size_t{1});
   }
 
   void failedReadWithoutADatabase() {
-    TName w(nullptr, host_);
+    TName w(nullptr, h_->host);
     w.ShowRecord(nullptr, 100);
-    QCOMPARE(messages_, std::vector<Message>{Message("For NRin 100", "LoadName failed")});
+    QCOMPARE(h_->messages, std::vector<Message>{Message("For NRin 100", "LoadName failed")});
   }
 
   void nameRecordFields() {
@@ -144,8 +116,8 @@ class NameWindowsTest : public QObject {
     full.insert(full.end(), 260, 'w');
     const int32_t longest = file.AppendRaw(full);
     Open(file);
-    TName w(nullptr, host_);
-    w.ShowRecord(db_.get(), at);
+    TName w(nullptr, h_->host);
+    w.ShowRecord(h_->db(), at);
     QCOMPARE(w.windowTitle(), QString::asprintf("Name Record -- %d", at));
     QCOMPARE(w.ui.btnLess_ptr->text(), QString("-20"));
     QCOMPARE(w.ui.btnGreater_ptr->text(), QString("30"));
@@ -154,9 +126,9 @@ class NameWindowsTest : public QObject {
     QCOMPARE(w.ui.text->text(), QString("Bath, Somerset"));
     w.ui.btnLess_ptr->click();
     w.ui.btnGreater_ptr->click();
-    QCOMPARE(host_.opened, (std::vector<Opened>{{3, -20}, {3, 30}}));
-    TName w2(nullptr, host_);
-    w2.ShowRecord(db_.get(), longest);
+    QCOMPARE(h_->host.opened, (std::vector<Opened>{{3, -20}, {3, 30}}));
+    TName w2(nullptr, h_->host);
+    w2.ShowRecord(h_->db(), longest);
     QCOMPARE(w2.ui.type->text(), QString("127"));
     QCOMPARE(w2.ui.text->text(), QString(255, 'w'));
   }
@@ -192,27 +164,27 @@ class NameWindowsTest : public QObject {
     Open(file);
     std::unique_ptr<TRecordWindow> w, w0;
     if (individual) {
-      w = std::make_unique<TIName>(nullptr, host_);
-      w0 = std::make_unique<TIName>(nullptr, host_);
+      w = std::make_unique<TIName>(nullptr, h_->host);
+      w0 = std::make_unique<TIName>(nullptr, h_->host);
     } else {
-      w = std::make_unique<TName>(nullptr, host_);
-      w0 = std::make_unique<TName>(nullptr, host_);
+      w = std::make_unique<TName>(nullptr, h_->host);
+      w0 = std::make_unique<TName>(nullptr, h_->host);
     }
     const char* button = individual ? "btnOwnerID" : "btnParent_rec";
-    w->ShowRecord(db_.get(), linked);
+    w->ShowRecord(h_->db(), linked);
     w->findChild<QPushButton*>(button)->click();
-    w0->ShowRecord(db_.get(), unlinked);
+    w0->ShowRecord(h_->db(), unlinked);
     w0->findChild<QPushButton*>(button)->click();  // a zero link does nothing, message or not
     if (code >= 0) {
-      QCOMPARE(host_.opened, (std::vector<Opened>{{code, 99}}));
-      QVERIFY(messages_.empty());
+      QCOMPARE(h_->host.opened, (std::vector<Opened>{{code, 99}}));
+      QVERIFY(h_->messages.empty());
     } else {
-      QVERIFY(host_.opened.empty());
-      QCOMPARE(messages_.size(), size_t{1});
-      QCOMPARE(messages_[0].second, QString("Note"));
+      QVERIFY(h_->host.opened.empty());
+      QCOMPARE(h_->messages.size(), size_t{1});
+      QCOMPARE(h_->messages[0].second, QString("Note"));
       const int shown = individual ? type : static_cast<int8_t>(byte);
-      QVERIFY2(messages_[0].first.contains(QString(" %1 ").arg(shown)), qPrintable(messages_[0].first));
-      QVERIFY(messages_[0].first.contains("99"));
+      QVERIFY2(h_->messages[0].first.contains(QString(" %1 ").arg(shown)), qPrintable(h_->messages[0].first));
+      QVERIFY(h_->messages[0].first.contains("99"));
     }
   }
 
@@ -225,8 +197,8 @@ class NameWindowsTest : public QObject {
     full.insert(full.end(), 300, 'z');
     const int32_t longest = file.AppendRaw(full);
     Open(file);
-    TIName w(nullptr, host_);
-    w.ShowRecord(db_.get(), at);
+    TIName w(nullptr, h_->host);
+    w.ShowRecord(h_->db(), at);
     QCOMPARE(w.windowTitle(), QString::asprintf("Individual's Name Record -- %d", at));
     QCOMPARE(w.ui.btnNextLnk->text(), QString("-8"));
     QCOMPARE(w.ui.btnPreviousLnk->text(), QString("1234"));
@@ -236,9 +208,9 @@ class NameWindowsTest : public QObject {
     QCOMPARE(w.ui.text->text(), QString("John Q. /Smith/"));
     w.ui.btnNextLnk->click();
     w.ui.btnPreviousLnk->click();
-    QCOMPARE(host_.opened, (std::vector<Opened>{{5, -8}, {5, 1234}}));
-    TIName w2(nullptr, host_);
-    w2.ShowRecord(db_.get(), longest);
+    QCOMPARE(h_->host.opened, (std::vector<Opened>{{5, -8}, {5, 1234}}));
+    TIName w2(nullptr, h_->host);
+    w2.ShowRecord(h_->db(), longest);
     QCOMPARE(w2.ui.text->text(), QString(256, 'z'));
   }
 
@@ -247,8 +219,8 @@ class NameWindowsTest : public QObject {
     tevwriter::TevFile file(1);
     const int32_t at = file.AppendNameRec(0, 0, 0, 0, "<b>M\xfcller</b> & Co");
     Open(file);
-    TName w(nullptr, host_);
-    w.ShowRecord(db_.get(), at);
+    TName w(nullptr, h_->host);
+    w.ShowRecord(h_->db(), at);
     QCOMPARE(w.ui.text->text(), QString::fromLatin1("<b>M\xfcller</b> & Co"));
     QCOMPARE(w.ui.text->textFormat(), Qt::PlainText);
   }

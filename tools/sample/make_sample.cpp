@@ -1,6 +1,9 @@
 // make_sample PATH: writes the sample family database, a small invented
 // family over three generations, with records in every table the viewer
 // reads. The output is the same, byte for byte, on every run.
+//
+// Record offsets are written out here on purpose rather than taken from the
+// reader's layouts, so the sample checks the reader instead of echoing it.
 #include "TevWriter.h"
 
 #include <algorithm>

@@ -13,6 +13,7 @@
 #include "NameRec.h"
 #include "OeventRec.h"
 #include "ReventRec.h"
+#include "RecordLayouts.h"
 #include "rdateRec.h"
 
 using namespace kinscope;
@@ -49,29 +50,29 @@ int main(int argc, char* argv[]) {
   db->LoadIndexNode(node, root);
   IndividImage person{};
   db->LoadIndivid(person, 1);
-  const int32_t birth_place = DecodeI32(person.data(), 64 + 12);
+  const int32_t birth_place = DecodeI32(person.data(), individ::kBirth + event::kPlace);
 
   TIndivIXForm index(&form, form);
   index.ShowRecord(db, root);
   ok = Save(index, folder, "index-window.png") && ok;
   TIName name(&form, form);
-  name.ShowRecord(db, DecodeI32(node.data(), 12));
+  name.ShowRecord(db, DecodeI32(node.data(), indexnode::kName));
   ok = Save(name, folder, "individuals-name-window.png") && ok;
   TName place(&form, form);
   place.ShowRecord(db, birth_place);
   ok = Save(place, folder, "name-window.png") && ok;
 
   TRevent event(&form, form);
-  event.ShowEvent(person.data() + 64);
+  event.ShowEvent(person.data() + individ::kBirth);
   ok = Save(event, folder, "event-window.png") && ok;
   TDateForm date(&form);
-  date.ShowDate(person.data() + 64);
+  date.ShowDate(person.data() + individ::kBirth);
   ok = Save(date, folder, "date-window.png") && ok;
   // The first individual with a baptism.
   for (int32_t rin = 1; db->LoadIndivid(person, rin) == 1; ++rin) {
-    if (DecodeI32(person.data(), 160 + 12) == 0) continue;
+    if (DecodeI32(person.data(), individ::kBaptism + ordinance::kPlace) == 0) continue;
     TOevent ordinance(&form, form);
-    ordinance.ShowOrdinance(person.data() + 160);
+    ordinance.ShowOrdinance(person.data() + individ::kBaptism);
     ok = Save(ordinance, folder, "ordinance-window.png") && ok;
     break;
   }

@@ -10,6 +10,10 @@
 // Misuse (a region without a page map, a page outside 1 to 8191 or already
 // owned, a record slot that does not exist, a record larger than a page)
 // throws std::logic_error: a test must not go on with a file it did not mean.
+//
+// The writer and the sample generator state every offset themselves and
+// never use the reader's record layouts: they are the independent check of
+// those layouts, so a wrong offset on one side shows as a failing test.
 #pragma once
 
 #include <cstddef>
