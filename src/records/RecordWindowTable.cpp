@@ -2,8 +2,11 @@
 
 #include <array>
 
+#include "FamLinkRec.h"
 #include "INamRec.h"
+#include "IndivRec.h"
 #include "IndivIX.h"
+#include "MarRec.h"
 #include "NameRec.h"
 
 namespace kinscope {
@@ -19,6 +22,9 @@ std::unique_ptr<TRecordWindow> Make(QWidget* owner, TRecordHost& host) {
 // Indexed by record-type code; an empty entry has no window.
 std::array<Factory, kRecordTypeCount> Windows() {
   std::array<Factory, kRecordTypeCount> windows{};
+  windows[kIndividualCode] = &Make<TIndivForm>;
+  windows[kMarriageCode] = &Make<TMarRecForm>;
+  windows[kFamilyCode] = &Make<TFamilyLink>;
   windows[kNameCode] = &Make<TName>;
   windows[kIndivNameCode] = &Make<TIName>;
   windows[kIndivIndexCode] = &Make<TIndivIXForm>;

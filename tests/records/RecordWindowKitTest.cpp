@@ -21,6 +21,9 @@ struct WindowRow {
 };
 
 const WindowRow kWindows[] = {
+    {0, "kinscope::TIndivForm", "IndivForm", true},
+    {1, "kinscope::TMarRecForm", "Marriage Record", true},
+    {2, "kinscope::TFamilyLink", "FamilyLink", false},
     {3, "kinscope::TName", "Name", true},
     {5, "kinscope::TIName", "Name", true},
     {12, "kinscope::TIndivIXForm", "Indiv IX", true},

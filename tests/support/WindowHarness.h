@@ -69,13 +69,19 @@ class WindowHarness {
     if (!file.Write(path)) return false;
     return OpenPath(path);
   }
-  // Opens a copy of the sample database read-only.
-  bool OpenSample() {
+  // Copies the sample database to a fresh folder; returns the copy's path,
+  // empty when the copy fails.
+  std::string CopySample() {
     dir_ = std::make_unique<TempDir>();
     const std::string path = dir_->File("family.tev");
     std::error_code failed;
     std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path, failed);
-    return !failed && OpenPath(path);
+    return failed ? std::string() : path;
+  }
+  // Opens a copy of the sample database read-only.
+  bool OpenSample() {
+    const std::string path = CopySample();
+    return !path.empty() && OpenPath(path);
   }
   kinscope::CTEVDatabase* db() const { return db_.get(); }
 
