@@ -8,8 +8,11 @@
 
 #include "Coding.h"
 #include "Explor1.h"
+#include "FamLinkRec.h"
 #include "INamRec.h"
+#include "IndivRec.h"
 #include "IndivIX.h"
+#include "MarRec.h"
 #include "NameRec.h"
 #include "OeventRec.h"
 #include "ReventRec.h"
@@ -76,5 +79,14 @@ int main(int argc, char* argv[]) {
     ok = Save(ordinance, folder, "ordinance-window.png") && ok;
     break;
   }
+  TIndivForm individual(&form, form);
+  individual.ShowRecord(db, 1);
+  ok = Save(individual, folder, "individual-window.png") && ok;
+  TMarRecForm marriage(&form, form);
+  marriage.ShowRecord(db, 1);
+  ok = Save(marriage, folder, "marriage-window.png") && ok;
+  TFamilyLink link(&form, form);
+  link.ShowRecord(db, 1);
+  ok = Save(link, folder, "family-link-window.png") && ok;
   return ok ? 0 : 1;
 }
