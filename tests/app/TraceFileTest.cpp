@@ -1,0 +1,73 @@
+// The trace file: where it goes, its lines, a first use that empties it, and
+// a folder that cannot be made.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "TempDir.h"
+#include "TraceFile.h"
+
+using kinscope::CloseTraceForTesting;
+using kinscope::TracePath;
+using kinscope::WriteTrace;
+
+namespace {
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class TraceFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { CloseTraceForTesting(); }
+  void TearDown() override {
+    CloseTraceForTesting();
+    ::unsetenv("XDG_STATE_HOME");
+  }
+  TempDir dir_;
+};
+
+TEST_F(TraceFileTest, LinesGoToThePerUserFolderAndAFirstUseEmptiesIt) {
+  const std::string state = dir_.File("state");
+  ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+  const std::string path = state + "/kinscope/tev5x.txt";
+  EXPECT_EQ(TracePath(), path);
+  WriteTrace("Explor1", 181, "Button Clicked");
+  WriteTrace("SameNameReorder", -7, "");
+  // Every line is in the file as soon as the call returns.
+  EXPECT_EQ(Contents(path), "Explor1: 181. Button Clicked\nSameNameReorder: -7. \n");
+  struct stat st {};
+  ASSERT_EQ(::stat((state + "/kinscope").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  CloseTraceForTesting();  // as a second program run
+  WriteTrace("SameNameReorder", 249, "Just starting");
+  EXPECT_EQ(Contents(path), "SameNameReorder: 249. Just starting\n");
+}
+
+TEST_F(TraceFileTest, RelativeStateFolderFallsBackToHome) {
+  ::setenv("XDG_STATE_HOME", "relative/state", 1);
+  const char* home = std::getenv("HOME");
+  ASSERT_NE(home, nullptr);
+  EXPECT_EQ(TracePath(), std::string(home) + "/.local/state/kinscope/tev5x.txt");
+}
+
+TEST_F(TraceFileTest, AFolderThatCannotBeMadeDropsLinesUntilItCan) {
+  const std::string blocker = dir_.File("file");
+  std::ofstream(blocker) << "x";
+  ::setenv("XDG_STATE_HOME", blocker.c_str(), 1);  // a file where a folder must go
+  WriteTrace("Explor1", 1, "dropped");
+  EXPECT_EQ(kinscope::TraceStream(), nullptr);
+  const std::string state = dir_.File("state");
+  ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+  WriteTrace("Explor1", 2, "kept");
+  EXPECT_EQ(Contents(state + "/kinscope/tev5x.txt"), "Explor1: 2. kept\n");
+}
+
+}  // namespace
