@@ -136,7 +136,7 @@ inline constexpr RecordLayout kLayout = MakeLayout("ordinance", kSize, kFields);
 
 // Individual, table 2, by RIN.
 namespace individ {
-constexpr const TableSpec& kTable = kIndividTable;
+inline constexpr const TableSpec& kTable = kIndividTable;
 constexpr size_t kStartnames = 0;  // file offset of the first individual's name record
 constexpr size_t kMarriage = 4;
 constexpr size_t kFamLink = 8;
@@ -186,7 +186,7 @@ inline constexpr RecordLayout kLayout = MakeLayout("individual", kTable.size, kF
 
 // Marriage, table 3, by MRIN.
 namespace marr {
-constexpr const TableSpec& kTable = kMarrTable;
+inline constexpr const TableSpec& kTable = kMarrTable;
 constexpr size_t kHusband = 4;
 constexpr size_t kWife = 8;
 constexpr size_t kChild = 12;  // family link of the first child
@@ -214,7 +214,7 @@ inline constexpr RecordLayout kLayout = MakeLayout("marriage", kTable.size, kFie
 
 // Family link, table 5: one child tied to the parents' marriage.
 namespace famlink {
-constexpr const TableSpec& kTable = kFamLinkTable;
+inline constexpr const TableSpec& kTable = kFamLinkTable;
 constexpr size_t kMarriage = 0;
 constexpr size_t kNextYoungerSibling = 4;
 constexpr size_t kNextParents = 8;
@@ -234,7 +234,7 @@ inline constexpr RecordLayout kLayout = MakeLayout("family link", kTable.size, k
 
 // Note block, table 4: one block of a chained text.
 namespace note {
-constexpr const TableSpec& kTable = kNoteTable;
+inline constexpr const TableSpec& kTable = kNoteTable;
 constexpr size_t kNextBlock = 0;
 constexpr size_t kPrevBlock = 4;
 constexpr size_t kFrecNum = 8;
@@ -253,7 +253,7 @@ inline constexpr RecordLayout kLayout = MakeLayout("note", kTable.size, kFields)
 
 // Citation, table 6, by CRin.
 namespace cit {
-constexpr const TableSpec& kTable = kCitTable;
+inline constexpr const TableSpec& kTable = kCitTable;
 constexpr size_t kActualText = 0;
 constexpr size_t kPage = 4;
 constexpr size_t kPageSize = 92;
@@ -283,7 +283,7 @@ inline constexpr RecordLayout kLayout = MakeLayout("citation", kTable.size, kFie
 // Multimedia, table 20. Packed: the 16-bit fields from offset 31 on are not
 // aligned.
 namespace media {
-constexpr const TableSpec& kTable = kMediaTable;
+inline constexpr const TableSpec& kTable = kMediaTable;
 constexpr size_t kRecptr = 0;  // owner, its kind given by ownerType
 constexpr size_t kNext = 4;
 constexpr size_t kPrevious = 8;
@@ -327,7 +327,7 @@ inline constexpr RecordLayout kLayout = MakeLayout("multimedia", kTable.size, kF
 
 // User-defined event, table 12, by URin.
 namespace userev {
-constexpr const TableSpec& kTable = kUserEvTable;
+inline constexpr const TableSpec& kTable = kUserEvTable;
 constexpr size_t kNext = 0;
 constexpr size_t kPrev = 4;
 constexpr size_t kOwner = 8;  // its kind given by OwnerType
@@ -354,7 +354,7 @@ inline constexpr RecordLayout kLayout = MakeLayout("user-defined event", kTable.
 // User-defined event type, table 13, by UET number. Its title and twelve
 // sentences are name records reached by file offset.
 namespace uetype {
-constexpr const TableSpec& kTable = kUserEvTypeTable;
+inline constexpr const TableSpec& kTable = kUserEvTypeTable;
 constexpr size_t kTitle = 0;
 constexpr size_t kLessPtr = 4;
 constexpr size_t kGreaterPrt = 8;
@@ -410,7 +410,7 @@ inline constexpr RecordLayout kLayout =
 
 // Individual index node, table 10, by node number.
 namespace indexnode {
-constexpr const TableSpec& kTable = kIndexNodeTable;
+inline constexpr const TableSpec& kTable = kIndexNodeTable;
 constexpr size_t kGreater = 0;
 constexpr size_t kLesser = 4;
 constexpr size_t kParent = 8;  // 0 for the root, -1 for a node not in the tree
