@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "IndexTree.h"
 #include "NameRecords.h"
 #include "PlatformFile.h"
 #include "RecordTables.h"
@@ -155,6 +156,27 @@ class CTEVDatabase {
   // whether or not the write succeeded. On a read-only database writes
   // nothing, leaves the modified flag and returns 1.
   int StoreINameText(int32_t offset, const INameRecImage& image);
+
+  // Index tree operations (IndexTree.h). Node reads and writes inside them
+  // are not checked: a node that cannot be read reads as zeros.
+  //
+  // Sets one link of node `node` (nothing when below 1): the lesser node for
+  // kLesserLink, the greater node for kGreaterLink, else the parent.
+  void SetNodeLink(int32_t node, int32_t value, int32_t which);
+  // Removes `node` from the tree: its lesser child takes its place and its
+  // greater subtree hangs below the greatest node of the lesser subtree.
+  // Changes nothing when its links are damaged: a link to itself, two equal
+  // children, a negative parent, a number above the index node bound, or a
+  // greater-link walk that meets a node twice or one of those faults. The
+  // node's own image is not rewritten.
+  void UnlinkNode(int32_t node);
+  // Removes `node` from the tree when it is in it, then inserts it as a leaf
+  // with `name_offset`, placed by the key of that individual's name record
+  // before every equal key. The walk stops at a negative link, one above the
+  // individual bound or a node met twice, and links the node below the last
+  // node read. Raises the individual bound to node + 1 when below the node
+  // (the largest node number leaves it as it is).
+  void ReinsertNode(int32_t node, int32_t name_offset);
 
   // The header image, an exact copy of file bytes 0 to 1684 (plus what the
   // engine changed in memory).

@@ -1,0 +1,115 @@
+// Reading, splitting and keying individuals' names.
+#include "NameKeys.h"
+
+#include <algorithm>
+
+#include "Coding.h"
+#include "RecordLayouts.h"
+#include "TEVDatabase.h"
+
+namespace kinscope {
+namespace {
+
+constexpr char16_t kBlank = u' ';
+constexpr char16_t kSlash = u'/';
+
+// A link between individual's name records: none (0) or inside the name area.
+bool NameLinkSound(int32_t link, int32_t area_start, int32_t area_end) {
+  return link == 0 || (link >= area_start && link <= area_end);
+}
+
+// Widens one byte with sign extension.
+char16_t Widen(uint8_t byte) {
+  return static_cast<char16_t>(byte < 0x80 ? byte : 0xff00 | byte);
+}
+
+// At most capacity - 1 characters of `text`, trimmed when asked.
+WideText Part(std::u16string_view text, size_t capacity, bool trim) {
+  WideText part(text.substr(0, capacity == 0 ? 0 : capacity - 1));
+  if (trim) TrimBlanks(part);
+  return part;
+}
+
+}  // namespace
+
+int ReadINameText(CTEVDatabase& db, WideText& text, uint8_t& type, int32_t offset,
+                  LinkCheck check) {
+  text.clear();
+  type = 0;
+  INameRecImage image{};
+  if (db.LoadINameRec(offset, image) == 0) return 0;
+  if (check == LinkCheck::kOn) {
+    const int32_t owner = DecodeI32(image.data(), iname::kOwnerId);
+    const int32_t start = db.HeaderI32(kHdrNameAreaStart);
+    const int32_t end = db.HeaderI32(kHdrNameAreaEnd);
+    if (owner < 1 || owner > db.HeaderI32(kHdrIndividBound) ||
+        !NameLinkSound(DecodeI32(image.data(), iname::kPrevious), start, end) ||
+        !NameLinkSound(DecodeI32(image.data(), iname::kNext), start, end)) {
+      return 0;
+    }
+  }
+  for (size_t i = iname::kText; i < iname::kText + kINameTextMax && image[i] != 0; ++i) {
+    text.push_back(Widen(image[i]));
+  }
+  type = DecodeU8(image.data(), iname::kType);
+  return 1;
+}
+
+void SplitName(std::u16string_view text, WideText& given, size_t given_capacity,
+               WideText& surname, size_t surname_capacity, WideText& suffix,
+               size_t suffix_capacity) {
+  given.clear();
+  surname.clear();
+  suffix.clear();
+  text = text.substr(0, text.find(u'\0'));
+  const size_t last = text.rfind(kSlash);
+  if (last == std::u16string_view::npos) {
+    given = Part(text, given_capacity, false);
+    return;
+  }
+  suffix = Part(text.substr(last + 1), suffix_capacity, true);
+  const size_t first = text.find(kSlash);
+  given = Part(text.substr(0, first), given_capacity, true);
+  if (last > first + 1) {
+    surname = Part(text.substr(first + 1, last - first - 1), surname_capacity, true);
+  }
+}
+
+void TrimBlanks(WideText& text) {
+  const size_t end = text.find_last_not_of(kBlank);
+  if (end == WideText::npos) {
+    text.clear();
+    return;
+  }
+  text.erase(end + 1);
+  text.erase(0, text.find_first_not_of(kBlank));
+}
+
+void MakeNameKey(std::u16string_view text, WideText& key, size_t capacity) {
+  WideText given;
+  WideText surname;
+  WideText suffix;
+  SplitName(text, given, kNameKeyCapacity, surname, kNameKeyCapacity, suffix,
+            kNameKeyCapacity);
+  key = surname;
+  key += u", ";
+  key += given;
+  if (!suffix.empty()) {
+    if (given.size() > 1) key += kBlank;
+    key += suffix;
+  }
+  key.resize(std::min(key.size(), capacity == 0 ? 0 : capacity - 1));
+}
+
+int32_t CompareNameKey(CTEVDatabase& db, std::u16string_view key, int32_t offset) {
+  WideText text;
+  uint8_t type = 0;
+  if (ReadINameText(db, text, type, offset) == 0) return -1;
+  WideText record_key;
+  MakeNameKey(text, record_key, kNameKeyCapacity);
+  if (key.empty() || key.front() == 0) return 1;
+  const int32_t order = CUnicodeCompareDefault::Instance().Compare(key, record_key, 0);
+  return order < 0 ? 2 : order > 0 ? 1 : 0;
+}
+
+}  // namespace kinscope
