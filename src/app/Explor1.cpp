@@ -4,9 +4,15 @@
 #include <QFont>
 #include <QString>
 #include <cctype>
+#include <cstdlib>
+#include <ctime>
 #include <limits>
 
+#include "Backup.h"
 #include "PlatformFile.h"
+#include "ReorderCheck.h"
+#include "SameNameReorder.h"
+#include "TraceFile.h"
 #include "RecordWindowTable.h"
 #include "Seams.h"
 
@@ -47,6 +53,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
   connect(ui.btnOpen, &QPushButton::clicked, this, &TForm1::btnOpenClick);
   connect(ui.btnGo, &QPushButton::clicked, this, &TForm1::btnGoClick);
   connect(ui.ebRecNum, &QLineEdit::returnPressed, this, &TForm1::btnGoClick);
+  connect(ui.btnOrderNames, &QPushButton::clicked, this, &TForm1::btnOrderNamesClick);
 }
 
 // The open database stays open when the program ends: no header write-back.
@@ -90,6 +97,7 @@ void TForm1::OpenPath(const std::string& path) {
   ui.cbxRecType->setEnabled(true);
   ui.ebRecNum->setEnabled(true);
   ui.btnGo->setEnabled(true);
+  ui.btnOrderNames->setEnabled(true);
 }
 
 int32_t TForm1::SelectedRecordType() const {
@@ -115,6 +123,44 @@ void TForm1::OpenRecordWindow(int32_t code, int32_t number) {
   }
   window->ShowRecord(database_.get(), number);
   seams::RunModal(*window);
+}
+
+bool TForm1::PrepareReorder() {
+  if (!database_) return false;
+  const QString file = QString::fromLocal8Bit(current_file_name_.c_str());
+  const QString title = QStringLiteral("Re-order identical names");
+  if (!seams::AskYesNo(QStringLiteral("Re-order the identical names of the index of\n%1\n\n"
+                                      "A backup copy is made first, beside it, as\n"
+                                      "%1.<date>-<time>.bak\n\nKinscope ends when it is done.")
+                           .arg(file),
+                       title)) {
+    return false;
+  }
+  const std::string problem = CheckBeforeReorder(*database_);
+  if (!problem.empty()) {
+    seams::ShowMessage(QStringLiteral("The index cannot be re-ordered: %1.\n\nNothing was changed.")
+                           .arg(QString::fromStdString(problem)),
+                       title);
+    return false;
+  }
+  std::string error;
+  const std::string backup = BackupDatabase(current_file_name_, std::time(nullptr), error);
+  if (backup.empty()) {
+    seams::ShowMessage(QStringLiteral("No backup could be made (%1).\n\nNothing was changed.")
+                           .arg(QString::fromLocal8Bit(error.c_str())),
+                       title);
+    return false;
+  }
+  return true;
+}
+
+void TForm1::btnOrderNamesClick() {
+  if (!PrepareReorder()) return;
+  WriteTrace("Explor1", 181, "Button Clicked");
+  ReorderIdenticalNames(*database_, current_file_name_);
+  seams::ShowMessage(QStringLiteral("Done"), QStringLiteral("-*-"));
+  // Everything is in the file already; the header is not written back.
+  std::exit(0);
 }
 
 }  // namespace kinscope

@@ -48,6 +48,15 @@ class TForm1 : public QWidget, public TRecordHost {
  private:
   void btnOpenClick();
   void btnGoClick();
+  void btnOrderNamesClick();
+
+ public:
+  // The steps before the re-ordering writes anything: asks the user, checks
+  // the index and makes the backup. False, with a message where one is due,
+  // when any of them stops it.
+  bool PrepareReorder();
+
+ private:
 
   std::unique_ptr<CTEVDatabase> database_;
   std::string current_file_name_;

@@ -23,7 +23,19 @@ ModalHook& ModalOverride() {
   return hook;
 }
 
+QuestionHook& QuestionOverride() {
+  static QuestionHook hook;
+  return hook;
+}
+
 }  // namespace
+
+bool AskYesNo(const QString& text, const QString& title) {
+  if (QuestionOverride()) return QuestionOverride()(text, title);
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
 
 void ShowMessage(const QString& text, const QString& title) {
   if (MessageOverride()) {
@@ -50,6 +62,7 @@ void RunModal(QDialog& window) {
   window.exec();
 }
 
+void SetQuestionHook(QuestionHook hook) { QuestionOverride() = std::move(hook); }
 void SetMessageHook(MessageHook hook) { MessageOverride() = std::move(hook); }
 void SetFileDialogHook(FileDialogHook hook) { FileDialogOverride() = std::move(hook); }
 void SetModalHook(ModalHook hook) { ModalOverride() = std::move(hook); }

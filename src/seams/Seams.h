@@ -23,10 +23,16 @@ std::optional<QString> RunFileDialog(QFileDialog& dialog);
 // Shows `window` modally and returns when the user has closed it.
 void RunModal(QDialog& window);
 
+// Asks a question with Yes and No buttons (No the default) and returns true
+// for Yes.
+bool AskYesNo(const QString& text, const QString& title);
+
 // Replacements for tests; an empty function restores the real behaviour.
 using MessageHook = std::function<void(const QString& text, const QString& title)>;
 using FileDialogHook = std::function<std::optional<QString>(QFileDialog& dialog)>;
 using ModalHook = std::function<void(QDialog& window)>;
+using QuestionHook = std::function<bool(const QString& text, const QString& title)>;
+void SetQuestionHook(QuestionHook hook);
 void SetMessageHook(MessageHook hook);
 void SetFileDialogHook(FileDialogHook hook);
 void SetModalHook(ModalHook hook);

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QtTest>
+#include <climits>
+#include <filesystem>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -77,6 +79,60 @@ class MainWindowTest : public QObject {
     h_->Reset();
     dialogs_run_ = 0;
     dir_ = std::make_unique<TempDir>();
+  }
+
+  // Before the re-ordering writes anything it asks, checks the index and
+  // makes a backup; when any step stops it, the file is left as it was.
+  void reorderStopsBeforeWriting_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<int>("damage");  // 0 none, 1 a loop in the index, 2 the file gone
+    QTest::addColumn<QString>("message");
+    QTest::newRow("answered No") << false << 0 << "";
+    QTest::newRow("damaged index") << true << 1 << "The index cannot be re-ordered: an index node is reached twice";
+    QTest::newRow("no backup") << true << 2 << "No backup could be made";
+    QTest::newRow("ready") << true << 0 << "";
+  }
+  void reorderStopsBeforeWriting() {
+    QFETCH(bool, yes);
+    QFETCH(int, damage);
+    QFETCH(QString, message);
+    tevwriter::TevFile file(1);
+    file.SetHeaderI32(22, 9);
+    file.SetHeaderI32(42, 9);
+    file.SetHeaderI32(74, INT32_MAX);
+    const int32_t name = file.AppendINameRec(0, 0, 1, 1, "Ann /Lee/");
+    file.AppendIndexNode(0, 0, 0, name);
+    file.AppendIndexNode(0, 0, 1, name);  // node 2, the lesser child of node 1
+    file.PatchI32(tevwriter::PageOffset(0, 2) + 4, 2);
+    file.SetRootNode(1);
+    if (damage == 1) file.PatchI32(tevwriter::PageOffset(0, 2) + 16 + 4, 1);  // 2 leads back to 1
+    const std::string path = dir_->File("tree.tev");
+    QVERIFY(file.Write(path));
+    const tevwriter::Bytes before = tevwriter::ReadWholeFile(path);
+    int asked = 0;
+    kinscope::seams::SetQuestionHook([&](const QString& text, const QString&) {
+      ++asked;
+      return text.contains(QString::fromStdString(path)) && yes;
+    });
+    TForm1 form;
+    form.OpenPath(path);
+    QVERIFY(form.ui.btnOrderNames->isEnabled());
+    if (damage == 2) QVERIFY(std::filesystem::remove(path));
+    const bool ready = form.PrepareReorder();
+    kinscope::seams::SetQuestionHook({});
+    QCOMPARE(asked, 1);
+    QCOMPARE(ready, yes && damage == 0);
+    QCOMPARE(h_->messages.size(), size_t{message.isEmpty() ? 0u : 1u});
+    if (!message.isEmpty()) QVERIFY2(h_->messages[0].first.startsWith(message), qPrintable(h_->messages[0].first));
+    if (damage != 2) QCOMPARE(tevwriter::ReadWholeFile(path), before);
+    size_t backups = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_->File(""))) {
+      if (entry.path().extension() == ".bak") {
+        ++backups;
+        QCOMPARE(tevwriter::ReadWholeFile(entry.path().string()), before);
+      }
+    }
+    QCOMPARE(backups, size_t{ready ? 1u : 0u});
   }
 
   void startsWithNoFile() {
@@ -180,7 +236,7 @@ class MainWindowTest : public QObject {
     QVERIFY(form.Database() != nullptr && form.Database()->IsOpen());
     QVERIFY(!form.Database()->IsReadOnly());
     QVERIFY(ControlsEnabled(form));
-    QVERIFY(!form.ui.btnOrderNames->isEnabled());
+    QVERIFY(form.ui.btnOrderNames->isEnabled());  // the re-ordering is offered once a file is open
   }
 
   void failedOpensEndTheProgram_data() {

@@ -1,0 +1,277 @@
+#include "SameNameReorder.h"
+
+#include <QString>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "Coding.h"
+#include "NameKeys.h"
+#include "RecordLayouts.h"
+#include "ReorderDate.h"
+#include "Seams.h"
+#include "TEVDatabase.h"
+#include "TraceFile.h"
+
+namespace kinscope {
+namespace {
+
+constexpr char kTag[] = "SameNameReorder";
+constexpr int32_t kFirstCapacity = 100;
+
+[[noreturn]] void Fail(const QString& text, const char* title, int status) {
+  seams::ShowMessage(text, QString::fromLatin1(title));
+  std::exit(status);
+}
+
+// One member of a run, as Proc_sames sorts it.
+struct RunEntry {
+  int32_t node = 0;
+  int32_t owner = 0;
+  int32_t name_offset = 0;
+  std::string date_key;
+  int32_t mark = 0;  // the character a renaming scheme would change; unused
+  std::string saved_text;
+};
+
+// The index of the character that sets a name apart from its namesakes: the
+// last letter of the given part before " /", the one before a "." there, or
+// the text's last character.
+int32_t MarkPosition(const std::string& text) {
+  const size_t k = text.find('/');
+  if (k != std::string::npos && k >= 2 && text[k - 1] == ' ') {
+    return static_cast<int32_t>(text[k - 2] == '.' ? k - 3 : k - 2);
+  }
+  return static_cast<int32_t>(text.size()) - 1;
+}
+
+class Reorder {
+ public:
+  explicit Reorder(CTEVDatabase& db) : db_(db) { run_.reserve(static_cast<size_t>(capacity_)); }
+  void SetLog(std::FILE* log) { log_ = log; }
+
+  void traversal(int32_t root);
+  void Proc_sames();
+  int32_t Pending() const { return samescnt_; }
+
+ private:
+  // A node of the walk: its links as they were loaded.
+  struct Frame {
+    int32_t node;
+    IndexNodeImage image;
+    int stage;  // 0: lesser subtree next, 1: the node itself next, 2: done
+  };
+
+  void Trace(int point) { WriteTrace(kTag, point, "traversal"); }
+  // Loads `n` and checks that it is in the tree; ends the program if not.
+  Frame Enter(int32_t n);
+  void Visit(const Frame& frame);
+
+  CTEVDatabase& db_;
+  std::FILE* log_ = nullptr;
+  std::vector<int32_t> run_;
+  int32_t capacity_ = kFirstCapacity;
+  int32_t samescnt_ = 0;
+  WideText previous_key_;
+  int32_t previous_node_ = 0;
+  std::unordered_set<int32_t> met_;
+};
+
+Reorder::Frame Reorder::Enter(int32_t n) {
+  Trace(173);
+  Frame frame{n, {}, 0};
+  if (!met_.insert(n).second) {
+    Fail(QString::asprintf("Index node %d is reached a second time: the index links are "
+                           "damaged", n),
+         "Aborting", kReorderDamageStatus);
+  }
+  if (db_.LoadIndexNode(frame.image, n) == 0) Fail("Error 5", "Aborting", kReorderDamageStatus);
+  Trace(178);
+  if (DecodeI32(frame.image.data(), indexnode::kParent) == -1) {
+    Fail("Error 6", "Aborting", kReorderDamageStatus);
+  }
+  Trace(183);
+  return frame;
+}
+
+// The walk keeps its own stack, so a degenerate tree (a long chain of
+// lesser or greater links) cannot exhaust the program's.
+void Reorder::traversal(int32_t root) {
+  std::vector<Frame> stack;
+  stack.push_back(Enter(root));
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    int32_t next = 0;
+    if (top.stage == 0) {
+      next = DecodeI32(top.image.data(), indexnode::kLesser);
+    } else if (top.stage == 1) {
+      Visit(top);
+      next = DecodeI32(top.image.data(), indexnode::kGreater);
+    } else {
+      Trace(243);
+      stack.pop_back();
+      continue;
+    }
+    ++top.stage;
+    // `top` is not used past this point: the push may move the frames.
+    if (next != 0) stack.push_back(Enter(next));
+  }
+}
+
+void Reorder::Visit(const Frame& frame) {
+  const int32_t n = frame.node;
+  Trace(187);
+  Trace(190);
+  Trace(193);
+  WideText text;
+  uint8_t type = 0;
+  if (ReadINameText(db_, text, type, DecodeI32(frame.image.data(), indexnode::kName)) == 0) {
+    Fail(QString::asprintf("The name of index node %d cannot be read or fails its checks", n),
+         "Aborting", kReorderNameTextStatus);
+  }
+  Trace(199);
+  WideText key;
+  MakeNameKey(text, key, kNameKeyCapacity);
+  Trace(202);
+  if (CUnicodeCompareDefault::Instance().Compare(key, previous_key_, 0) == 0) {
+    Trace(205);
+    if (samescnt_ == 0) {
+      Trace(207);
+      run_.push_back(previous_node_);
+      ++samescnt_;
+    }
+    Trace(210);
+    if (samescnt_ == capacity_) {
+      Trace(212);
+      capacity_ *= 2;
+      run_.reserve(static_cast<size_t>(capacity_));
+    }
+    Trace(219);
+    run_.push_back(n);
+    ++samescnt_;
+  } else {
+    Trace(222);
+    if (samescnt_ > 0) {
+      Trace(224);
+      Proc_sames();
+      Trace(227);
+    }
+    Trace(229);
+  }
+  // The whole key, up to and including its end.
+  Trace(232);
+  const size_t units = key.find(u'\0') == WideText::npos ? key.size() : key.find(u'\0');
+  previous_key_.clear();
+  for (size_t i = 0; i <= units; ++i) {
+    Trace(234);
+    if (i < units) previous_key_.push_back(key[i]);
+    Trace(236);
+  }
+  Trace(239);
+  previous_node_ = n;
+  Trace(241);
+}
+
+void Reorder::Proc_sames() {
+  if (std::FILE* trace = TraceStream()) {
+    std::fprintf(trace, "\nsamescnt: %d\n", samescnt_);
+    for (int32_t node : run_) std::fprintf(trace, " %d", node);
+    std::fflush(trace);
+  }
+  auto trace = [](int point) { WriteTrace(kTag, point, "Proc_sames"); };
+  trace(46);
+  std::vector<RunEntry> entries(static_cast<size_t>(samescnt_));
+  trace(49);
+  for (size_t i = 0; i < run_.size(); ++i) {
+    trace(51);
+    RunEntry entry;
+    entry.node = run_[i];
+    IndexNodeImage node{};
+    if (db_.LoadIndexNode(node, entry.node) == 0) Fail("Error 1008", "Abort", kReorderDamageStatus);
+    trace(58);
+    entry.name_offset = DecodeI32(node.data(), indexnode::kName);
+    INameRecImage name{};
+    if (db_.LoadINameRec(entry.name_offset, name) == 0) {
+      Fail("Error 1007", "Abort", kReorderDamageStatus);
+    }
+    if (DecodeU8(name.data(), iname::kType) != 1) {
+      Fail("Unexpected type in name record", "Error 649", kReorderDamageStatus);
+    }
+    entry.owner = DecodeI32(name.data(), iname::kOwnerId);
+    entry.saved_text = reinterpret_cast<const char*>(name.data() + iname::kText);
+    if (i == 0) std::fprintf(log_, "\nFor %s", entry.saved_text.c_str());
+    trace(73);
+    std::fprintf(log_, "\n  %d", entry.node);
+    trace(77);
+    entry.mark = MarkPosition(entry.saved_text);
+    trace(92);
+    IndividImage person{};
+    if (db_.LoadIndivid(person, entry.owner) == 0) Fail("Error 1010", "Abort", kReorderDamageStatus);
+    trace(99);
+    wtev5date date = ReorderDate(person.data() + individ::kBirth + event::kDate);
+    if (date.IsEmptyDate()) {
+      wtev5date christening = ReorderDate(person.data() + individ::kChristening + event::kDate);
+      if (!christening.IsEmptyDate()) date = christening;
+    }
+    entry.date_key = date.DateSortKey().Text();
+    trace(112);
+    // Insertion by date key, compared as unsigned bytes; equal keys keep
+    // their walk order.
+    size_t slot = i;
+    while (slot > 0 && entry.date_key < entries[slot - 1].date_key) {
+      entries[slot] = std::move(entries[slot - 1]);
+      --slot;
+    }
+    trace(117);
+    entries[slot] = std::move(entry);
+  }
+  // Re-inserted from the last slot to the first by their own names: each
+  // goes before the equal keys already in the tree, so the run ends in slot
+  // order and the tree stays ordered. No name text is changed.
+  trace(127);
+  for (size_t s = entries.size(); s-- > 0;) db_.ReinsertNode(entries[s].node, entries[s].name_offset);
+  trace(140);
+  trace(150);
+  entries.clear();
+  trace(153);
+  run_.clear();
+  samescnt_ = 0;
+}
+
+}  // namespace
+
+std::string ReorderLogName(const std::string& file_name) {
+  const size_t at = file_name.find_last_of("/.");
+  if (at != std::string::npos && file_name[at] == '.') return file_name.substr(0, at + 1) + "log";
+  return file_name + ".log";
+}
+
+void ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name) {
+  auto trace = [](int point) { WriteTrace(kTag, point, "Just starting"); };
+  trace(249);
+  const int32_t root = db.HeaderI32(kHdrRootNode2);
+  trace(252);
+  Reorder reorder(db);
+  trace(255);
+  const size_t at = file_name.find_last_of("/.");
+  trace(258);
+  trace(at != std::string::npos && file_name[at] == '.' ? 260 : 263);
+  const std::string log_name = ReorderLogName(file_name);
+  trace(266);
+  std::FILE* log = std::fopen(log_name.c_str(), "w");
+  trace(268);
+  if (log == nullptr) Fail("Error 1000", "Abort", kReorderLogStatus);
+  trace(273);
+  reorder.SetLog(log);
+  trace(276);
+  reorder.traversal(root);
+  trace(278);
+  if (reorder.Pending() > 0) reorder.Proc_sames();
+  std::fclose(log);
+  trace(280);
+}
+
+}  // namespace kinscope

@@ -1,0 +1,361 @@
+// The identical-name re-ordering on files built with our writer: runs put in
+// birth order with the index kept sorted, the log, the trace lines, the
+// walk on degenerate and damaged trees, and every failure's exit status.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <QString>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Backup.h"
+#include "Coding.h"
+#include "NameKeys.h"
+#include "ReorderCheck.h"
+#include "SameNameReorder.h"
+#include "Seams.h"
+#include "TEVDatabase.h"
+#include "TempDir.h"
+#include "TevWriter.h"
+#include "TraceFile.h"
+#include "TreeCheck.h"
+
+using namespace kinscope;
+
+namespace {
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Julian Day Number of a Gregorian date.
+int32_t Jdn(int y, int m, int d) {
+  const int a = (14 - m) / 12, yy = y + 4800 - a, mm = m + 12 * a - 3;
+  return d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
+}
+
+// A birth date at offset 64 of an individual record (type 2, one date).
+void PutBirth(tevwriter::Bytes& person, size_t at, int year) {
+  if (year == 0) return;
+  const uint32_t day = static_cast<uint32_t>(Jdn(year, 3, 3));
+  person[at] = 2;
+  person[at + 4] = static_cast<uint8_t>(day);
+  person[at + 5] = static_cast<uint8_t>(day >> 8);
+  person[at + 6] = static_cast<uint8_t>(day >> 16);
+}
+
+struct Person {
+  std::string name;
+  int born;             // birth year, 0 for none
+  int christened = 0;   // christening year, 0 for none
+};
+
+// A database whose index holds one node per person, node n for RIN n,
+// inserted in the order given through the engine's own ReinsertNode.
+class Family {
+ public:
+  explicit Family(const std::vector<Person>& people) : path_(dir_.File("family.tev")) {
+    tevwriter::TevFile file(1);
+    const int32_t count = static_cast<int32_t>(people.size());
+    file.SetHeaderI32(22, count);
+    file.SetHeaderI32(42, count);
+    file.SetHeaderI32(74, INT32_MAX);
+    for (int32_t rin = 1; rin <= count; ++rin) {
+      const Person& p = people[static_cast<size_t>(rin - 1)];
+      const int32_t name = file.AppendINameRec(0, 0, rin, 1, p.name);
+      names_.push_back(name);
+      tevwriter::Bytes person(221, 0);
+      tevwriter::PutI32(person, 0, name);
+      PutBirth(person, 64, p.born);
+      PutBirth(person, 88, p.christened);
+      file.AppendRecord(2, person);
+      file.AppendIndexNode(0, 0, -1, name);
+    }
+    EXPECT_TRUE(file.Write(path_));
+    Open();
+    for (int32_t n = 1; n <= count; ++n) db_->ReinsertNode(n, names_[static_cast<size_t>(n - 1)]);
+  }
+  void Open() {
+    db_ = std::make_unique<CTEVDatabase>();
+    EXPECT_EQ(db_->OpenDatabase(path_, 0), kOpenOk);
+  }
+  // The RINs in index order (node n stands for RIN n).
+  std::vector<int32_t> Order() {
+    const TreeReport report = CheckIndexTree(*db_);
+    EXPECT_TRUE(report.Sound());
+    return report.order;
+  }
+  void Reorder() { ReorderIdenticalNames(*db_, path_); }
+  std::string Log() const { return Contents(dir_.File("family.log")); }
+
+  TempDir dir_;
+  std::string path_;
+  std::vector<int32_t> names_;
+  std::unique_ptr<CTEVDatabase> db_;
+};
+
+class SameNameReorderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("XDG_STATE_HOME", state_.File("state").c_str(), 1);
+    CloseTraceForTesting();
+    seams::SetMessageHook([](const QString& text, const QString& title) {
+      std::fprintf(stderr, "message: %s / %s\n", qPrintable(text), qPrintable(title));
+    });
+  }
+  void TearDown() override { CloseTraceForTesting(); }
+  std::string Trace() const { return Contents(state_.File("state") + "/kinscope/tev5x.txt"); }
+  TempDir state_;
+};
+
+struct RunCase {
+  const char* what;
+  std::vector<Person> people;
+  std::vector<int32_t> order;  // RINs in index order afterwards
+  const char* log;
+};
+
+TEST_F(SameNameReorderTest, RunsEndInBirthOrderAndTheIndexStaysSorted) {
+  const RunCase cases[] = {
+      {"later-born first", {{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}}, {2, 1},
+       "\nFor Ann /Lee/\n  2\n  1"},
+      {"equal keys keep walk order", {{"Ann /Lee/", 0}, {"Ann /Lee/", 0}, {"Ann /Lee/", 1800}},
+       {2, 1, 3}, "\nFor Ann /Lee/\n  3\n  2\n  1"},
+      {"christening stands in for birth", {{"Ann /Lee/", 0, 1900}, {"Ann /Lee/", 1880}}, {2, 1},
+       "\nFor Ann /Lee/\n  2\n  1"},
+      {"A to Z case is one run", {{"ann /LEE/", 1890}, {"Ann /Lee/", 1850}}, {2, 1},
+       "\nFor Ann /Lee/\n  2\n  1"},
+      {"blanks make names differ", {{"Ann  May /Lee/", 1890}, {"Ann May /Lee/", 1850}}, {1, 2}, ""},
+      {"a year below 1000 sorts as text", {{"Ann /Lee/", 999}, {"Ann /Lee/", 1850}}, {2, 1},
+       "\nFor Ann /Lee/\n  2\n  1"},
+      {"a different name between namesakes",
+       {{"Mary /Jones/", 1880}, {"Mary Ann /Jones/", 1870}, {"Mary /Jones/", 1860}},
+       {3, 1, 2}, "\nFor Mary /Jones/\n  3\n  1"},
+      {"all names distinct", {{"A /B/", 1}, {"C /D/", 2}}, {1, 2}, ""},
+  };
+  for (const RunCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Family family(c.people);
+    const std::string before = Contents(family.path_);
+    family.Reorder();
+    EXPECT_EQ(family.Order(), c.order);
+    EXPECT_EQ(family.Log(), c.log);
+    // Name texts are never written; with no run the file stays as it was.
+    if (std::string(c.log).empty()) {
+      EXPECT_EQ(Contents(family.path_), before);
+    }
+    for (size_t i = 0; i < c.people.size(); ++i) {
+      INameRecImage name{};
+      family.db_->LoadINameRec(family.names_[i], name);
+      EXPECT_STREQ(reinterpret_cast<const char*>(name.data() + 15), c.people[i].name.c_str());
+    }
+  }
+}
+
+TEST_F(SameNameReorderTest, ALongRunGrowsItsListAndTheLastRunIsProcessed) {
+  std::vector<Person> people;
+  for (int i = 0; i < 250; ++i) people.push_back({"Jo /Ng/", 2000 - i});
+  Family family(people);
+  family.Reorder();
+  std::vector<int32_t> expected;
+  for (int32_t rin = 250; rin >= 1; --rin) expected.push_back(rin);
+  EXPECT_EQ(family.Order(), expected);
+  EXPECT_EQ(family.Log().substr(0, 22), "\nFor Jo /Ng/\n  250\n  2");
+  // A second run keeps the order.
+  family.Reorder();
+  EXPECT_EQ(family.Order(), expected);
+}
+
+TEST_F(SameNameReorderTest, TraceLinesOfATwoMemberRun) {
+  Family family({{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}});
+  family.Reorder();
+  const std::string trace = Trace();
+  ASSERT_FALSE(trace.empty());
+  EXPECT_EQ(trace.rfind("SameNameReorder: 249. Just starting\n", 0), 0u);
+  // The run is the last of the walk: it is processed after the walk ends.
+  const char* in_order[] = {"243. traversal", "278. Just starting", "samescnt: 2\n 2 1",
+                            "46. Proc_sames", "49. Proc_sames", "127. Proc_sames",
+                            "140. Proc_sames", "150. Proc_sames", "153. Proc_sames",
+                            "280. Just starting\n"};
+  size_t at = 0;
+  for (const char* line : in_order) {
+    at = trace.find(line, at);
+    ASSERT_NE(at, std::string::npos) << line;
+  }
+  // The key "Lee, Ann" has 8 units: 9 copied with its end, per node visited.
+  size_t copies = 0;
+  for (size_t p = trace.find("234. traversal"); p != std::string::npos;
+       p = trace.find("234. traversal", p + 1)) {
+    ++copies;
+  }
+  EXPECT_EQ(copies, 18u);
+}
+
+TEST_F(SameNameReorderTest, LogNamesAndBackups) {
+  const std::pair<const char*, const char*> names[] = {
+      {"/home/a/family.tev", "/home/a/family.log"}, {"/home/a/family", "/home/a/family.log"},
+      {"/home/a.b/family", "/home/a.b/family.log"}, {"family.x.tev", "family.x.log"},
+      {"/x/.tev", "/x/.log"}};
+  for (const auto& [file, log] : names) EXPECT_EQ(ReorderLogName(file), log);
+
+  Family family({{"A /B/", 1}});
+  std::string error;
+  const std::string first = BackupDatabase(family.path_, 0, error);
+  const std::string second = BackupDatabase(family.path_, 0, error);
+  ASSERT_FALSE(first.empty()) << error;
+  EXPECT_NE(first, second);  // never over an existing copy
+  EXPECT_EQ(Contents(first), Contents(family.path_));
+  EXPECT_TRUE(BackupDatabase(family.dir_.File("missing.tev"), 0, error).empty());
+}
+
+// The walk keeps its own stack: a chain far deeper than a recursive walk
+// could take on this thread's 256 KiB stack.
+TEST_F(SameNameReorderTest, ADegenerateChainDoesNotExhaustTheStack) {
+  constexpr int32_t kNodes = 20000;
+  tevwriter::TevFile file(1);
+  file.SetHeaderI32(22, kNodes);
+  file.SetHeaderI32(42, kNodes);
+  file.SetHeaderI32(74, INT32_MAX);
+  file.SetRootNode(1);
+  char text[16];
+  for (int32_t n = 1; n <= kNodes; ++n) {
+    std::snprintf(text, sizeof text, "A%06d", n);
+    if ((n - 1) % 512 == 0) file.AddPage(0, 4000 + (n - 1) / 512, 10);
+    const int64_t at = tevwriter::PageOffset(0, 4000 + (n - 1) / 512) + (n - 1) % 512 * 16;
+    file.PatchI32(at, n < kNodes ? n + 1 : 0);
+    file.PatchI32(at + 8, n - 1);
+    file.PatchI32(at + 12, file.AppendINameRec(0, 0, n, 1, text));
+  }
+  TempDir dir;
+  ASSERT_TRUE(file.Write(dir.File("chain.tev")));
+  CTEVDatabase db;
+  ASSERT_EQ(db.OpenDatabase(dir.File("chain.tev"), 0), kOpenOk);
+  struct Job {
+    CTEVDatabase* db;
+    std::string path;
+  } job{&db, dir.File("chain.tev")};
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 256 * 1024);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attr,
+                           [](void* arg) -> void* {
+                             auto* j = static_cast<Job*>(arg);
+                             ReorderIdenticalNames(*j->db, j->path);
+                             return nullptr;
+                           },
+                           &job),
+            0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attr);
+  EXPECT_EQ(Contents(dir.File("chain.log")), "");
+}
+
+// Damage that ends the program, each with its message and exit status.
+struct Damage {
+  const char* what;
+  int status;
+  const char* message;
+  void (*harm)(Family&);
+};
+
+TEST_F(SameNameReorderTest, FailuresEndTheProgram) {
+  const Damage cases[] = {
+      {"empty tree", 8, "Error 5 / Aborting",
+       [](Family& f) { f.db_->SetHeaderI32(kHdrRootNode2, 0); }},
+      {"root marked not in the tree", 8, "Error 6 / Aborting",
+       [](Family& f) { f.db_->SetNodeLink(f.db_->HeaderI32(kHdrRootNode2), -1, kParentLink); }},
+      {"a cycle", 8, "reached a second time.* / Aborting",
+       [](Family& f) { f.db_->SetNodeLink(2, 1, kGreaterLink); }},
+      {"name outside the bounds", 98, "index node [0-9]+ .* / Aborting",
+       [](Family& f) { f.db_->SetHeaderI32(kHdrIndividBound, 0); }},
+      {"owner is not an individual", 8, "Unexpected type in name record / Error 649",
+       [](Family& f) { f.db_->WriteAt(f.names_[0] + 12, std::vector<uint8_t>{2}.data(), 1); }},
+      {"owner cannot be read", 8, "Error 1010 / Abort",
+       [](Family& f) { f.db_->WriteAt(f.names_[1] + 8, std::vector<uint8_t>{50, 0, 0, 0}.data(), 4); }},
+      {"invalid date type", 9, "Unknown date type / Error",
+       [](Family& f) {
+         IndividImage p{};
+         f.db_->LoadIndivid(p, 1);
+         p[64] = 7;
+         f.db_->WriteRecord(p.data(), 221, 1, 2, 37);
+       }},
+      // Exit statuses are 8 bits wide here: 1000 reaches the parent as 232.
+      {"log cannot be created", 1000 & 0xff, "Error 1000 / Abort",
+       [](Family& f) { f.path_ = f.dir_.File("no/such/folder/family.tev"); }},
+  };
+  for (const Damage& c : cases) {
+    SCOPED_TRACE(c.what);
+    Family family({{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}});
+    family.db_->SetHeaderI32(kHdrIndividBound, 100);
+    c.harm(family);
+    EXPECT_EXIT(family.Reorder(), ::testing::ExitedWithCode(c.status),
+                std::string("message: .*") + c.message);
+  }
+}
+
+TEST_F(SameNameReorderTest, TheCheckBeforehandRefusesADamagedIndex) {
+  Family family({{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}, {"Bo /Lee/", 1}});
+  EXPECT_EQ(CheckBeforeReorder(*family.db_), "");
+  family.db_->SetNodeLink(3, 1, kGreaterLink);  // a loop back to the first node
+  EXPECT_NE(CheckBeforeReorder(*family.db_), "");
+  family.db_->SetHeaderI32(kHdrRootNode2, 0);
+  EXPECT_EQ(CheckBeforeReorder(*family.db_), "the name index is empty");
+}
+
+// The sample family: its namesakes come out in birth order, no name text
+// changes, and a second run keeps the order.
+TEST_F(SameNameReorderTest, TheSampleDatabase) {
+  TempDir dir;
+  const std::string path = dir.File("family.tev");
+  std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path);
+  CTEVDatabase db;
+  ASSERT_EQ(db.OpenDatabase(path, 0), kOpenOk);
+  ASSERT_EQ(CheckBeforeReorder(db), "");
+  auto owners = [&db] {
+    std::vector<int32_t> rins;
+    for (int32_t node : CheckIndexTree(db).order) {
+      IndexNodeImage image{};
+      INameRecImage name{};
+      db.LoadIndexNode(image, node);
+      db.LoadINameRec(DecodeI32(image.data(), 12), name);
+      rins.push_back(DecodeI32(name.data(), 8));
+    }
+    return rins;
+  };
+  auto position = [](const std::vector<int32_t>& v, int32_t rin) {
+    return std::find(v.begin(), v.end(), rin) - v.begin();
+  };
+  const std::vector<int32_t> before = owners();
+  EXPECT_GT(position(before, 1), position(before, 22));  // out of birth order at first
+  const tevwriter::Bytes names_before = tevwriter::ReadWholeFile(path);
+  ReorderIdenticalNames(db, path);
+  EXPECT_TRUE(CheckIndexTree(db).Sound());
+  const std::vector<int32_t> after = owners();
+  EXPECT_LT(position(after, 1), position(after, 7));   // Thomas /Whitcombe/, 1842
+  EXPECT_LT(position(after, 7), position(after, 22));  // 1865, then 1890
+  EXPECT_LT(position(after, 26), position(after, 27)); // John /Marsh/, 1887 and 1889
+  EXPECT_NE(Contents(dir.File("family.log")).find("\nFor Thomas /Whitcombe/"), std::string::npos);
+  ReorderIdenticalNames(db, path);
+  EXPECT_EQ(owners(), after);
+  // Only index nodes and the header changed: every name text is as it was.
+  const tevwriter::Bytes now = tevwriter::ReadWholeFile(path);
+  for (int32_t node : CheckIndexTree(db).order) {
+    IndexNodeImage image{};
+    db.LoadIndexNode(image, node);
+    const auto at = static_cast<size_t>(DecodeI32(image.data(), 12));
+    EXPECT_TRUE(std::equal(now.begin() + static_cast<long>(at), now.begin() + static_cast<long>(at) + 40,
+                           names_before.begin() + static_cast<long>(at)));
+  }
+}
+
+}  // namespace
