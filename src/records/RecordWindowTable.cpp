@@ -2,9 +2,11 @@
 
 #include <array>
 
+#include "CitRec.h"
 #include "INamRec.h"
 #include "IndivIX.h"
 #include "NameRec.h"
+#include "NoteRecrd.h"
 
 namespace kinscope {
 namespace {
@@ -20,7 +22,9 @@ std::unique_ptr<TRecordWindow> Make(QWidget* owner, TRecordHost& host) {
 std::array<Factory, kRecordTypeCount> Windows() {
   std::array<Factory, kRecordTypeCount> windows{};
   windows[kNameCode] = &Make<TName>;
+  windows[kNoteCode] = &Make<TNoteRec>;
   windows[kIndivNameCode] = &Make<TIName>;
+  windows[kCitationCode] = &Make<TCitation>;
   windows[kIndivIndexCode] = &Make<TIndivIXForm>;
   return windows;
 }

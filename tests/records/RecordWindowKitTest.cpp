@@ -22,7 +22,9 @@ struct WindowRow {
 
 const WindowRow kWindows[] = {
     {3, "kinscope::TName", "Name", true},
+    {4, "kinscope::TNoteRec", "NoteRec", true},
     {5, "kinscope::TIName", "Name", true},
+    {6, "kinscope::TCitation", "Citation", true},
     {12, "kinscope::TIndivIXForm", "Indiv IX", true},
 };
 

@@ -1,0 +1,203 @@
+// The note, citation, multimedia, user-defined event and event type windows:
+// what each shows of records written at the file format's offsets, and where
+// each button leads.
+#include <QApplication>
+#include <QtTest>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CitRec.h"
+#include "NoteRecrd.h"
+#include "RecordWindowTable.h"
+#include "WindowHarness.h"
+
+using namespace kinscope;
+using tevwriter::Bytes;
+using tevwriter::PutText;
+using tevwriter::PutU16;
+using tevwriter::PutU8;
+
+namespace {
+
+// Tables of the file format.
+constexpr int kNotes = 4, kCitations = 6, kUserEvents = 12, kEventTypes = 13, kMedia = 20;
+
+// About 1 Jan 1901: date type 2, modifier 1, day number 2415021.
+const Bytes kAbout1901 = {2, 1, 0, 0, 26, 219, 36, 0, 0, 0, 0, 0};
+
+void PutBytes(Bytes& record, size_t offset, const Bytes& bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) PutU8(record, offset + i, bytes[i]);
+}
+
+// What one click of `button` opened: nothing, or `code` on `number`.
+std::vector<Opened> OpenedBy(bool opens, int code, int number) {
+  return opens ? std::vector<Opened>{{code, number}} : std::vector<Opened>{};
+}
+
+}  // namespace
+
+class RecordWindows2Test : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<WindowHarness> h_;
+
+ private slots:
+  void init() { h_ = std::make_unique<WindowHarness>(); }
+  void cleanup() { h_.reset(); }
+
+  void failedReads_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("note") << 4 << 99 << "Note record 99 could not be read" << "LoadNote failed";
+    QTest::newRow("citation") << 6 << -2 << "For CRin -2" << "LoadCit failed";
+  }
+  void failedReads() {
+    QFETCH(int, code);
+    QFETCH(int, number);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    QVERIFY(h_->Open(tevwriter::TevFile(1)));
+    const std::unique_ptr<TRecordWindow> w = CreateRecordWindow(code, nullptr, h_->host);
+    w->ShowRecord(h_->db(), number);
+    QCOMPARE(h_->messages, std::vector<Message>{Message(text, title)});
+  }
+
+  // A chain of three blocks, opened at each block and walked both ways
+  // until a chain button opens block 0, whose window reports its failed read.
+  void noteBlocks_data() {
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QString>("owner");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("forwards");
+    QTest::addColumn<QList<int>>("backwards");
+    QTest::newRow("first") << 1 << "73 I" << "Born at Clifton." << QList<int>{2, 3, 0} << QList<int>{0};
+    QTest::newRow("full, owner 0") << 2 << "0 " << QString(243, 'x') << QList<int>{3, 0}
+                                   << QList<int>{1, 0};
+    QTest::newRow("last, owner -4") << 3 << QString::fromLatin1("-4 \xfc") << "" << QList<int>{0}
+                                    << QList<int>{2, 1, 0};
+  }
+  void noteBlocks() {
+    QFETCH(int, block);
+    QFETCH(QString, owner);
+    QFETCH(QString, text);
+    QFETCH(QList<int>, forwards);
+    QFETCH(QList<int>, backwards);
+    const struct {
+      int32_t next, prev, frec;
+      uint8_t owner;
+      std::string text;
+    } blocks[] = {{2, 0, 7, 'I', "Born at Clifton."},
+                  {3, 1, -9, 0, std::string(243, 'x')},
+                  {0, 2, 0, 0xfc, ""}};
+    tevwriter::TevFile file(1);
+    for (const auto& b : blocks) {
+      Bytes r = RecordWith(256, {{0, b.next}, {4, b.prev}, {8, b.frec}});
+      PutU8(r, 12, b.owner);
+      PutText(r, 13, b.text);
+      file.AppendRecord(kNotes, r);
+    }
+    QVERIFY(h_->Open(file));
+    TNoteRec w(nullptr, h_->host);
+    w.ShowRecord(h_->db(), block);
+    QCOMPARE(w.windowTitle(), QString::asprintf("Note Record %d", block));
+    QCOMPARE(w.ui.btnFrecnum->text(), QString::number(blocks[block - 1].frec));
+    QCOMPARE(w.ui.sowner_type->text(), owner);
+    QCOMPARE(w.ui.sText->text(), text);
+    QVERIFY(h_->Click(w, "btnFrecnum").empty());
+    for (const auto& [button, expected] : {std::pair("btnNext", forwards), std::pair("btnPrev", backwards)}) {
+      QList<int> walked;
+      for (int32_t at = block; walked.size() < 5;) {
+        const std::unique_ptr<TRecordWindow> step = CreateRecordWindow(4, nullptr, h_->host);
+        step->ShowRecord(h_->db(), at);
+        if (at == 0) {
+          QCOMPARE(h_->messages, std::vector<Message>{Message("Note record 0 could not be read", "LoadNote failed")});
+          QCOMPARE(step->windowTitle(), QString("NoteRec"));
+          CheckDesignTimeCaptions(*step);
+          h_->messages.clear();
+          break;
+        }
+        const std::vector<Opened> opened = h_->Click(*step, button);
+        QCOMPARE(opened.size(), size_t{1});
+        QCOMPARE(opened[0].first, 4);
+        walked.push_back(at = opened[0].second);
+      }
+      QCOMPARE(walked, expected);
+    }
+    QVERIFY(h_->messages.empty());
+  }
+
+  void citations_data() {
+    QTest::addColumn<int>("owner_type");
+    QTest::addColumn<int>("rec_ptr");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<Bytes>("date");
+    QTest::addColumn<QString>("sum");
+    QTest::addColumn<QString>("datestr");
+    QTest::addColumn<QString>("owner");
+    QTest::addColumn<int>("code");  // opened by the owner button; -100 nothing
+    QTest::addColumn<bool>("bad_date");
+    const Bytes none(12, 0);
+    const Bytes bad = {9, 1, 0, 0, 26, 219, 36, 0, 0, 0, 0, 0};
+    QTest::newRow("B: individual") << int{'B'} << 12 << "Parish register, folio 31" << kAbout1901
+                                   << "284" << "Abt 1 Jan 1901" << "B 66" << 0 << false;
+    QTest::newRow("A, full page") << int{'A'} << 3 << QString(92, 'p') << kAbout1901 << "284"
+                                  << "Abt 1 Jan 1901" << "A 65" << 0 << false;
+    QTest::newRow("M: code 77") << int{'M'} << 5 << "" << none << "0" << "" << "M 77" << 77 << false;
+    QTest::newRow("high byte: signed code") << 0xc8 << 5 << "" << none << "0" << ""
+                                            << QString::fromLatin1("\xc8 -56") << -56 << false;
+    QTest::newRow("no owner") << int{'B'} << 0 << "" << none << "0" << "" << "B 66" << -100 << false;
+    QTest::newRow("bad date type, owner 0") << 0 << 4 << "p. 7" << bad << "291" << "" << " 0" << 0
+                                            << true;
+  }
+  void citations() {
+    QFETCH(int, owner_type);
+    QFETCH(int, rec_ptr);
+    QFETCH(QString, page);
+    QFETCH(Bytes, date);
+    QFETCH(QString, sum);
+    QFETCH(QString, datestr);
+    QFETCH(QString, owner);
+    QFETCH(int, code);
+    QFETCH(bool, bad_date);
+    Bytes r = RecordWith(145, {{0, 21}, {108, 22}, {112, 23}, {116, 0}, {120, -1}, {124, 25},
+                               {128, rec_ptr}});
+    PutText(r, 4, page.toStdString());
+    PutBytes(r, 96, date);
+    PutU8(r, 132, static_cast<uint8_t>(owner_type));
+    tevwriter::TevFile file(1);
+    file.AppendRecord(kCitations, r);
+    QVERIFY(h_->Open(file));
+    TCitation w(nullptr, h_->host);
+    w.ShowRecord(h_->db(), 1);
+    QCOMPARE(h_->messages, bad_date ? std::vector<Message>{Message("Unknown date type", "Error")}
+                                    : std::vector<Message>{});
+    QCOMPARE(w.windowTitle(), QString("Citation Record 1"));
+    QCOMPARE(w.ui.Page->text(), page);
+    QCOMPARE(w.ui.btnRecorded_date->text(), sum);
+    QCOMPARE(w.ui.rdatestr->text(), datestr);
+    QCOMPARE(w.ui.owner_type->text(), owner);
+    QCOMPARE(w.ui.btnRec_ptr->text(), QString::number(rec_ptr));
+    QCOMPARE(h_->Click(w, "btnRec_ptr"), OpenedBy(code != -100, code, rec_ptr));
+    QVERIFY(h_->Click(w, "btnRecorded_date").empty());
+    CheckLinks(*h_, w, r.data(),
+               {{"btnActualText", 0, 4}, {"btnComments", 108, 4}, {"btnMedia", 112, 11},
+                {"btnSource_ptr", 116, 7}, {"btnNext_cit", 120, 6}, {"btnPrev_cit", 124, 6}});
+  }
+
+
+
+};
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  RecordWindows2Test test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "RecordWindows2Test.moc"
