@@ -5,8 +5,10 @@
 #include "CitRec.h"
 #include "INamRec.h"
 #include "IndivIX.h"
+#include "MediaRec.h"
 #include "NameRec.h"
 #include "NoteRecrd.h"
+#include "UserEvRec.h"
 
 namespace kinscope {
 namespace {
@@ -25,6 +27,8 @@ std::array<Factory, kRecordTypeCount> Windows() {
   windows[kNoteCode] = &Make<TNoteRec>;
   windows[kIndivNameCode] = &Make<TIName>;
   windows[kCitationCode] = &Make<TCitation>;
+  windows[kUserDefinedCode] = &Make<TUEvRec>;
+  windows[kMediaCode] = &Make<TMedia>;
   windows[kIndivIndexCode] = &Make<TIndivIXForm>;
   return windows;
 }

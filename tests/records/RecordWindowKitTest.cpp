@@ -25,6 +25,8 @@ const WindowRow kWindows[] = {
     {4, "kinscope::TNoteRec", "NoteRec", true},
     {5, "kinscope::TIName", "Name", true},
     {6, "kinscope::TCitation", "Citation", true},
+    {8, "kinscope::TUEvRec", "UEvRec", true},
+    {11, "kinscope::TMedia", "Media", true},
     {12, "kinscope::TIndivIXForm", "Indiv IX", true},
 };
 

@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "CitRec.h"
+#include "MediaRec.h"
 #include "NoteRecrd.h"
 #include "RecordWindowTable.h"
+#include "ReventRec.h"
+#include "UserEvRec.h"
 #include "WindowHarness.h"
 
 using namespace kinscope;
@@ -56,6 +59,8 @@ class RecordWindows2Test : public QObject {
     QTest::addColumn<QString>("title");
     QTest::newRow("note") << 4 << 99 << "Note record 99 could not be read" << "LoadNote failed";
     QTest::newRow("citation") << 6 << -2 << "For CRin -2" << "LoadCit failed";
+    QTest::newRow("user event") << 8 << 99 << "For URin 99" << "LoadUserEv failed";
+    QTest::newRow("media") << 11 << 0 << "Multimedia record 0 could not be read" << "LoadMedia failed";
   }
   void failedReads() {
     QFETCH(int, code);
@@ -190,7 +195,116 @@ class RecordWindows2Test : public QObject {
                 {"btnSource_ptr", 116, 7}, {"btnNext_cit", 120, 6}, {"btnPrev_cit", 124, 6}});
   }
 
+  void media_data() {
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<int>("owner_type");
+    QTest::addColumn<int>("recptr");
+    QTest::addColumn<int>("mm_type");
+    QTest::addColumn<bool>("path");
+    QTest::addColumn<QStringList>("flag_labels");  // default, slide show, scrapbook, flip, rotate
+    QTest::addColumn<int>("code");
+    QTest::newRow("0x7F, citation") << 0x7f << 132 << 1 << int{'P'} << true
+                                    << QStringList{"1", "1", "1", "3", "3"} << 6;
+    QTest::newRow("0x80, other owner") << 0x80 << 0 << 9 << 0 << false
+                                       << QStringList{"0", "0", "0", "0", "0"} << -45;
+    QTest::newRow("citation 0") << 0x19 << 132 << 0 << int{'S'} << false
+                                << QStringList{"1", "0", "0", "3", "0"} << 6;
+    QTest::newRow("owner 200, number 0") << 0x42 << 200 << 0 << 0 << false
+                                         << QStringList{"0", "1", "0", "0", "2"} << -45;
+  }
+  void media() {
+    QFETCH(int, flags);
+    QFETCH(int, owner_type);
+    QFETCH(int, recptr);
+    QFETCH(int, mm_type);
+    QFETCH(bool, path);
+    QFETCH(QStringList, flag_labels);
+    QFETCH(int, code);
+    tevwriter::TevFile file(1);
+    const int32_t path_at = path ? file.AppendNameRec(0, 0, 0, 2, "C:\\TEV5\\Media\\church.jpg") : 0;
+    Bytes r = RecordWith(62, {{0, recptr}, {4, 2}, {8, 0}, {12, path_at}, {16, 5}, {20, -6},
+                              {24, 0}});
+    PutU8(r, 28, static_cast<uint8_t>(mm_type));
+    PutU8(r, 29, static_cast<uint8_t>(owner_type));
+    PutU8(r, 30, static_cast<uint8_t>(flags));
+    const uint16_t sizes[] = {0xffff, 0x8000, 1, 2, 3, 0x7fff, 0xffff};  // nWidth ... wSlideTime
+    for (size_t i = 0; i < std::size(sizes); ++i) PutU16(r, 31 + 2 * i, sizes[i]);
+    file.AppendRecord(kMedia, r);
+    file.AppendRecord(kCitations, Bytes(145, 0));
+    QVERIFY(h_->Open(file));
+    TMedia w(nullptr, h_->host);
+    w.ShowRecord(h_->db(), 1);
+    QCOMPARE(w.windowTitle(), QString("MultiMedia Record 1"));
+    QCOMPARE(w.ui.pathstr->text(), QString(path ? "C:\\TEV5\\Media\\church.jpg" : ""));
+    QCOMPARE(w.ui.mm_type->text(), mm_type == 0 ? QString() : QString(QChar(mm_type)));
+    QCOMPARE(w.ui.ownerType->text(), QString::number(owner_type));
+    const QLabel* shown[] = {w.ui.wDefault, w.ui.wSlideShow, w.ui.wScrapBook, w.ui.wFlip, w.ui.wRotate};
+    for (int i = 0; i < 5; ++i) QCOMPARE(shown[i]->text(), flag_labels[i]);
+    const QLabel* sized[] = {w.ui.nWidth,    w.ui.nHeight,    w.ui.nClipTop,  w.ui.nClipBottom,
+                             w.ui.nClipLeft, w.ui.nClipRight, w.ui.wSlideTime};
+    const char* size_texts[] = {"-1", "-32768", "1", "2", "3", "32767", "65535"};
+    for (size_t i = 0; i < std::size(sized); ++i) QCOMPARE(sized[i]->text(), QString(size_texts[i]));
+    QCOMPARE(w.ui.btnRecptr->text(), QString::number(recptr));
+    const std::vector<Opened> opened = h_->Click(w, "btnRecptr");
+    QCOMPARE(opened, OpenedBy(true, code, recptr));
+    if (code == 6) {  // the citation window opened on the owner: record 1 exists, 0 does not
+      const std::unique_ptr<TRecordWindow> owner = CreateRecordWindow(6, nullptr, h_->host);
+      owner->ShowRecord(h_->db(), recptr);
+      QCOMPARE(h_->messages.size(), size_t{recptr == 0 ? 1u : 0u});
+    }
+    CheckLinks(*h_, w, r.data(),
+               {{"btnNext", 4, 11}, {"btnPrevious", 8, 11}, {"btnPath", 12, 3},
+                {"btnCaption", 16, 4}, {"btnDesc", 20, 4}, {"btnAudio", 24, 3}});
+  }
 
+  void userEvents_data() {
+    QTest::addColumn<int>("owner_type");
+    QTest::addColumn<int>("owner");
+    QTest::addColumn<int>("confidential");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QStringList>("labels");  // OwnerType, Confidential, EventFlags
+    QTest::addColumn<int>("code");            // -100: nothing opened
+    QTest::newRow("M") << int{'M'} << 5 << 0xff << 0 << QStringList{"77", "-1", "0x0"} << 1;
+    QTest::newRow("I") << int{'I'} << 6 << 1 << 255 << QStringList{"73", "1", "0xff"} << 0;
+    QTest::newRow("i") << int{'i'} << 7 << 0x80 << 0x2a << QStringList{"105", "-128", "0x2a"} << -1;
+    QTest::newRow("high byte") << 0xc9 << 8 << 0 << 0x10 << QStringList{"-55", "0", "0x10"} << -1;
+    QTest::newRow("no owner") << int{'M'} << 0 << 0 << 1 << QStringList{"77", "0", "0x1"} << -100;
+  }
+  void userEvents() {
+    QFETCH(int, owner_type);
+    QFETCH(int, owner);
+    QFETCH(int, confidential);
+    QFETCH(int, flags);
+    QFETCH(QStringList, labels);
+    QFETCH(int, code);
+    Bytes r = RecordWith(59, {{0, 3}, {4, 0}, {8, owner}, {12, -4}, {16, 2}, {40, 31}});  // 40: the event's citation
+    PutBytes(r, 20, kAbout1901);
+    PutU8(r, 44, static_cast<uint8_t>(owner_type));
+    PutU8(r, 45, static_cast<uint8_t>(confidential));
+    PutU8(r, 46, static_cast<uint8_t>(flags));
+    tevwriter::TevFile file(1);
+    file.AppendRecord(kUserEvents, r);
+    QVERIFY(h_->Open(file));
+    TUEvRec w(nullptr, h_->host);
+    w.ShowRecord(h_->db(), 1);
+    QCOMPARE(w.windowTitle(), QString("User Event -- UERin 1"));
+    QCOMPARE((QStringList{w.ui.OwnerType->text(), w.ui.Confidential->text(), w.ui.EventFlags->text()}),
+             labels);
+    QCOMPARE(w.ui.btnOwner->text(), QString::number(owner));
+    QCOMPARE(h_->Click(w, "btnOwner"), OpenedBy(code != -100, code, owner));
+    CheckLinks(*h_, w, r.data(),
+               {{"btnNext", 0, 8}, {"btnPrev", 4, 8}, {"btnDescription", 12, 8}, {"btnEvType", 16, 9}});
+    // The event window opens on the embedded event, owned by this window.
+    QString event_cit;
+    h_->on_modal = [&](QDialog& d) {
+      QCOMPARE(d.parentWidget(), &w);
+      event_cit = As<TRevent>(d).ui.btnCit->text() + " " + As<TRevent>(d).ui.datestr->text();
+    };
+    QCOMPARE(w.ui.btnEvent->text(), QString("btnEvent"));
+    QVERIFY(h_->Click(w, "btnEvent").empty());
+    QCOMPARE(event_cit, QString("31 Abt 1 Jan 1901"));
+    QVERIFY(h_->messages.empty());
+  }
 
 };
 
