@@ -8,6 +8,7 @@
 #include "MediaRec.h"
 #include "NameRec.h"
 #include "NoteRecrd.h"
+#include "UETypeRec.h"
 #include "UserEvRec.h"
 
 namespace kinscope {
@@ -28,6 +29,7 @@ std::array<Factory, kRecordTypeCount> Windows() {
   windows[kIndivNameCode] = &Make<TIName>;
   windows[kCitationCode] = &Make<TCitation>;
   windows[kUserDefinedCode] = &Make<TUEvRec>;
+  windows[kUDEventTypeCode] = &Make<TUEType>;
   windows[kMediaCode] = &Make<TMedia>;
   windows[kIndivIndexCode] = &Make<TIndivIXForm>;
   return windows;

@@ -26,6 +26,7 @@ const WindowRow kWindows[] = {
     {5, "kinscope::TIName", "Name", true},
     {6, "kinscope::TCitation", "Citation", true},
     {8, "kinscope::TUEvRec", "UEvRec", true},
+    {9, "kinscope::TUEType", "UEType", true},
     {11, "kinscope::TMedia", "Media", true},
     {12, "kinscope::TIndivIXForm", "Indiv IX", true},
 };

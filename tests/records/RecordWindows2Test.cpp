@@ -14,6 +14,7 @@
 #include "NoteRecrd.h"
 #include "RecordWindowTable.h"
 #include "ReventRec.h"
+#include "UETypeRec.h"
 #include "UserEvRec.h"
 #include "WindowHarness.h"
 
@@ -60,6 +61,7 @@ class RecordWindows2Test : public QObject {
     QTest::newRow("note") << 4 << 99 << "Note record 99 could not be read" << "LoadNote failed";
     QTest::newRow("citation") << 6 << -2 << "For CRin -2" << "LoadCit failed";
     QTest::newRow("user event") << 8 << 99 << "For URin 99" << "LoadUserEv failed";
+    QTest::newRow("event type") << 9 << 99 << "Load User Event Type failed" << "Bang!";
     QTest::newRow("media") << 11 << 0 << "Multimedia record 0 could not be read" << "LoadMedia failed";
   }
   void failedReads() {
@@ -306,6 +308,61 @@ class RecordWindows2Test : public QObject {
     QVERIFY(h_->messages.empty());
   }
 
+  void eventTypes_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("parent");
+    QTest::addColumn<int>("code");  // -100: nothing opened
+    QTest::addColumn<bool>("bang");
+    QTest::newRow("M") << int{'M'} << 4 << 1 << false;
+    QTest::newRow("I") << int{'I'} << 4 << 0 << false;
+    QTest::newRow("other type") << int{'X'} << 4 << -100 << true;
+    QTest::newRow("parent 0") << 0 << 0 << -100 << false;
+  }
+  void eventTypes() {
+    QFETCH(int, type);
+    QFETCH(int, parent);
+    QFETCH(int, code);
+    QFETCH(bool, bang);
+    tevwriter::TevFile file(1);
+    Bytes r = RecordWith(143, {{0, file.AppendNameRec(0, 0, 0, 2, "Emigration")}, {4, 2}, {8, 0},
+                               {12, parent}});
+    QStringList sentences;
+    for (size_t i = 0; i < 12; ++i) {
+      const std::string text = i == 5 ? "" : "[He] emigrated " + std::to_string(i);
+      tevwriter::PutI32(r, 16 + 4 * i, text.empty() ? 0 : file.AppendNameRec(0, 0, 0, 2, text));
+      sentences << QString::fromStdString(text);
+    }
+    PutText(r, 64, "Emigrated to Ontario");  // 20 characters, no zero byte
+    PutU8(r, 84, static_cast<uint8_t>(type));
+    PutText(r, 85, "EMIGRATED");
+    PutText(r, 94, "_EMIGRA");
+    PutBytes(r, 101, {0xff, 0x80, 0xff, 200, 0xfe, 129});
+    file.AppendRecord(kEventTypes, r);
+    QVERIFY(h_->Open(file));
+    TUEType w(nullptr, h_->host);
+    w.ShowRecord(h_->db(), 1);
+    QCOMPARE(w.windowTitle(), QString("User Event Type -- UET 1"));
+    QCOMPARE(w.ui.titlestr->text(), QString("Emigration"));
+    const QLabel* texts[] = {w.ui.s_m, w.ui.s_d_m, w.ui.s_p_m, w.ui.s_dp_m, w.ui.s_f, w.ui.s_d_f,
+                             w.ui.s_p_f, w.ui.s_dp_f, w.ui.s_u, w.ui.s_d_u, w.ui.s_p_u, w.ui.s_dp_u};
+    for (int i = 0; i < 12; ++i) QCOMPARE(texts[i]->text(), sentences[i]);
+    const QStringList values = {"Emigrated to Ontario", type == 0 ? "" : QString(QChar(type)),
+                                "EMIGRATED", "_EMIGRA", "-1", "-128", "255", "200", "-2", "129"};
+    const QLabel* shown[] = {w.ui.short_title, w.ui.type, w.ui.abbr, w.ui.ged_tag, w.ui.date_type,
+                             w.ui.user_descr, w.ui.permanent, w.ui.hasPlace, w.ui.isLds,
+                             w.ui.useConfidential};
+    for (int i = 0; i < 10; ++i) QCOMPARE(shown[i]->text(), values[i]);
+    QCOMPARE(w.ui.btnParentPtr->text(), QString::number(parent));
+    QCOMPARE(h_->Click(w, "btnParentPtr"), OpenedBy(code != -100, code, parent));
+    QCOMPARE(h_->messages, bang ? std::vector<Message>{Message("default in parentClick", "Bang!")}
+                                : std::vector<Message>{});
+    std::vector<LinkRow> links = {{"btnTitle", 0, 3}, {"btnLessPtr", 4, 9}, {"btnGrtrPtr", 8, 9}};
+    const char* sentence_buttons[] = {"btnSen_m", "btnSen_d_m", "btnSen_p_m", "btnSen_dp_m",
+                                      "btnSen_f", "btnSen_d_f", "btnSen_p_f", "btnSen_dp_f",
+                                      "btnSen_u", "btnSen_d_u", "btnSen_p_u", "btnSen_dp_u"};
+    for (size_t i = 0; i < 12; ++i) links.push_back({sentence_buttons[i], 16 + 4 * i, 3});
+    CheckLinks(*h_, w, r.data(), links);
+  }
 };
 
 int main(int argc, char** argv) {
