@@ -71,6 +71,7 @@ class RecordWindows2Test : public QObject {
     QFETCH(QString, title);
     QVERIFY(h_->Open(tevwriter::TevFile(1)));
     const std::unique_ptr<TRecordWindow> w = CreateRecordWindow(code, nullptr, h_->host);
+    QVERIFY(w);
     w->ShowRecord(h_->db(), number);
     QCOMPARE(h_->messages, std::vector<Message>{Message(text, title)});
   }
