@@ -48,6 +48,11 @@ class TLinkedWindow : public QDialog {
  protected:
   // A number as the "%d" caption of a control.
   static QString Num(int32_t value) { return QString::number(value); }
+  // A byte as a one-character text (its Latin-1 character); empty for the
+  // zero byte, which ends a text.
+  static QString CharText(uint8_t byte) {
+    return byte == 0 ? QString() : QString(QChar::fromLatin1(static_cast<char>(byte)));
+  }
 
   // Fields of the window's bytes; 0 for a field that does not fit inside
   // the layout's size.

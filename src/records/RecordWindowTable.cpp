@@ -2,12 +2,17 @@
 
 #include <array>
 
+#include "CitRec.h"
 #include "FamLinkRec.h"
 #include "INamRec.h"
 #include "IndivRec.h"
 #include "IndivIX.h"
 #include "MarRec.h"
+#include "MediaRec.h"
 #include "NameRec.h"
+#include "NoteRecrd.h"
+#include "UETypeRec.h"
+#include "UserEvRec.h"
 
 namespace kinscope {
 namespace {
@@ -26,7 +31,12 @@ std::array<Factory, kRecordTypeCount> Windows() {
   windows[kMarriageCode] = &Make<TMarRecForm>;
   windows[kFamilyCode] = &Make<TFamilyLink>;
   windows[kNameCode] = &Make<TName>;
+  windows[kNoteCode] = &Make<TNoteRec>;
   windows[kIndivNameCode] = &Make<TIName>;
+  windows[kCitationCode] = &Make<TCitation>;
+  windows[kUserDefinedCode] = &Make<TUEvRec>;
+  windows[kUDEventTypeCode] = &Make<TUEType>;
+  windows[kMediaCode] = &Make<TMedia>;
   windows[kIndivIndexCode] = &Make<TIndivIXForm>;
   return windows;
 }

@@ -25,7 +25,12 @@ const WindowRow kWindows[] = {
     {1, "kinscope::TMarRecForm", "Marriage Record", true},
     {2, "kinscope::TFamilyLink", "FamilyLink", false},
     {3, "kinscope::TName", "Name", true},
+    {4, "kinscope::TNoteRec", "NoteRec", true},
     {5, "kinscope::TIName", "Name", true},
+    {6, "kinscope::TCitation", "Citation", true},
+    {8, "kinscope::TUEvRec", "UEvRec", true},
+    {9, "kinscope::TUEType", "UEType", true},
+    {11, "kinscope::TMedia", "Media", true},
     {12, "kinscope::TIndivIXForm", "Indiv IX", true},
 };
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "CitRec.h"
 #include "Coding.h"
 #include "Explor1.h"
 #include "FamLinkRec.h"
@@ -13,10 +14,14 @@
 #include "IndivRec.h"
 #include "IndivIX.h"
 #include "MarRec.h"
+#include "MediaRec.h"
 #include "NameRec.h"
+#include "NoteRecrd.h"
 #include "OeventRec.h"
 #include "ReventRec.h"
 #include "RecordLayouts.h"
+#include "UETypeRec.h"
+#include "UserEvRec.h"
 #include "rdateRec.h"
 
 using namespace kinscope;
@@ -88,5 +93,24 @@ int main(int argc, char* argv[]) {
   TFamilyLink link(&form, form);
   link.ShowRecord(db, 1);
   ok = Save(link, folder, "family-link-window.png") && ok;
+
+  // The first block of the first individual's note, and the first record of
+  // each further kind.
+  db->LoadIndivid(person, 1);
+  TNoteRec note(&form, form);
+  note.ShowRecord(db, DecodeI32(person.data(), individ::kNote));
+  ok = Save(note, folder, "note-window.png") && ok;
+  TCitation citation(&form, form);
+  citation.ShowRecord(db, 1);
+  ok = Save(citation, folder, "citation-window.png") && ok;
+  TMedia media(&form, form);
+  media.ShowRecord(db, 1);
+  ok = Save(media, folder, "media-window.png") && ok;
+  TUEvRec user_event(&form, form);
+  user_event.ShowRecord(db, 1);
+  ok = Save(user_event, folder, "userevent-window.png") && ok;
+  TUEType event_type(&form, form);
+  event_type.ShowRecord(db, 1);
+  ok = Save(event_type, folder, "uetype-window.png") && ok;
   return ok ? 0 : 1;
 }
