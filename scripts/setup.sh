@@ -6,6 +6,7 @@ set -euo pipefail
 setup_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev
+          libcli11-dev nlohmann-json3-dev
           fonts-dejavu-core fonts-liberation)
 
 missing=()

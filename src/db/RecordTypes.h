@@ -28,4 +28,9 @@ constexpr int32_t kRecordTypeCount = 13;
 // The code an individual's Prim_Marr link passes on; no record type has it.
 constexpr int32_t kPrimMarrCode = 13;
 
+// The chooser's entry of each record type, by code.
+inline constexpr const char* kRecordTypeNames[kRecordTypeCount] = {
+    "Individual", "Marriage", "Family",       "Name",          "Note",    "IndivName",  "Citation",
+    "Source",     "User Defined", "UD Event Type", "Contact", "Media", "Indiv_Index"};
+
 }  // namespace kinscope

@@ -1,0 +1,67 @@
+// kinscope-dump: a database file's header, records, name index and a
+// whole-file check, as JSON documents (printed as they are with --json, or
+// as aligned text). The file is only ever read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace kinscope {
+
+class CTEVDatabase;
+
+namespace dump {
+
+// Documents keep their keys in the order they are written.
+using json = nlohmann::ordered_json;
+
+// Exit statuses.
+constexpr int kOk = 0;
+constexpr int kProblems = 1;     // check: the file has findings
+constexpr int kCannotOpen = 2;   // the file cannot be opened, or the arguments are wrong
+constexpr int kNoRecord = 3;     // record: not found or read short
+
+struct Result {
+  json doc;
+  int status = kOk;
+  std::string error;  // for stderr, when status is not kOk
+};
+
+// The header fields, the page counts per region and table, and each loaded
+// region's page map by table.
+Result Header(CTEVDatabase& db);
+
+// Record `number` of record-type `code` (a record number, node number or
+// file offset as the type has it), every field of its layout decoded;
+// `with_bytes` adds the record's bytes in hexadecimal. kNoRecord when it is
+// not found or reads short (no bytes of it are given then).
+Result Record(CTEVDatabase& db, int32_t code, int32_t number, bool with_bytes);
+
+// The record-type code of `name`: a chooser entry (any case) or a number
+// 0 to 12; -1 when it names no type.
+int32_t RecordTypeCode(const std::string& name);
+
+// The individual index in name order, runs of identical keys marked.
+Result Index(CTEVDatabase& db);
+
+// The index entries whose key starts with the key of `text` (a text without
+// a "/" is taken as the start of a surname), found by descending the tree.
+Result Find(CTEVDatabase& db, const std::string& text);
+
+// A whole-file integrity report; kProblems when it found any.
+Result Check(CTEVDatabase& db);
+
+// `doc` of `command` as aligned text for reading.
+std::string Text(const std::string& command, const json& doc);
+
+// Helpers shared by the commands.
+// The bytes of a text of the file (8-bit, one character a byte) as UTF-8.
+std::string Latin1(const std::string& bytes);
+std::string Latin1(const uint8_t* text, size_t max);  // up to a zero byte or max
+// Bytes as lower-case hexadecimal pairs joined by blanks.
+std::string Hex(const uint8_t* bytes, size_t count);
+
+}  // namespace dump
+}  // namespace kinscope

@@ -1,0 +1,158 @@
+// kinscope-dump: golden documents of the sample database, find, the check on
+// damaged copies, and the exit statuses of the program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "Coding.h"
+#include "Dump.h"
+#include "RecordLayouts.h"
+#include "TEVDatabase.h"
+#include "TempDir.h"
+#include "TreeCheck.h"
+
+using namespace kinscope;
+using dump::json;
+
+namespace {
+
+json Golden(const std::string& name) {
+  std::ifstream in(std::string(KINSCOPE_GOLDEN) + "/" + name);
+  return json::parse(in);
+}
+
+class DumpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    path_ = dir_.File("family.tev");
+    std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path_);
+    ASSERT_EQ(db_.OpenDatabase(path_, 1), kOpenOk);  // a shared lock: the program may open it too
+  }
+  TempDir dir_;
+  std::string path_;
+  CTEVDatabase db_;
+};
+
+TEST_F(DumpTest, GoldenDocumentsOfTheSample) {
+  EXPECT_EQ(dump::Header(db_).doc, Golden("header.json"));
+  EXPECT_EQ(dump::Index(db_).doc, Golden("index.json"));
+  EXPECT_EQ(dump::Check(db_).doc, Golden("check.json"));
+  const std::pair<const char*, int32_t> records[] = {
+      {"individual", 1},  {"marriage", 1}, {"family", 1},        {"name", 20480},
+      {"note", 1},        {"indivname", 20991}, {"citation", 1}, {"user defined", 1},
+      {"ud event type", 1}, {"media", 1},  {"indiv_index", 3}};
+  for (const auto& [type, number] : records) {
+    std::string file = std::string("record-") + type + ".json";
+    for (char& c : file) c = c == ' ' || c == '_' ? '-' : c;
+    const dump::Result r = dump::Record(db_, dump::RecordTypeCode(type), number, false);
+    EXPECT_EQ(r.status, dump::kOk) << type;
+    EXPECT_EQ(r.doc, Golden(file)) << type;
+  }
+}
+
+TEST_F(DumpTest, FindDescendsToTheNamesUnderAKey) {
+  const std::pair<const char*, std::vector<int32_t>> rows[] = {
+      {"Whitc", {10, 23, 24, 12, 8, 32, 11, 37, 31, 38, 7, 22, 1, 9, 30}},
+      {"Thomas /Whitcombe/", {7, 22, 1}},
+      {"THOMAS /WHITCOMBE/", {7, 22, 1}},
+      {"Aldridge", {33, 4, 13, 14, 15, 34}},
+      {"Nobody /Here/", {}},
+      {"", {}},
+  };
+  for (const auto& [text, rins] : rows) {
+    std::vector<int32_t> found;
+    const dump::Result r = dump::Find(db_, text);
+    for (const json& e : r.doc["found"]) found.push_back(e["rin"]);
+    if (std::string(text).empty()) {
+      EXPECT_EQ(found.size(), CheckIndexTree(db_).order.size());  // every name starts with ""
+    } else {
+      EXPECT_EQ(found, rins) << text;
+    }
+  }
+}
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Damage made with the engine's own writes on a fresh copy, one kind a row.
+TEST_F(DumpTest, CheckNamesEachDamage) {
+  using Harm = std::function<void(CTEVDatabase&)>;
+  const std::pair<Harm, const char*> rows[] = {
+      {[](CTEVDatabase& db) {
+         db.SetNodeLink(CheckIndexTree(db).order.back(), db.HeaderI32(kHdrRootNode2), kGreaterLink);
+       },
+       "reached twice"},
+      {[](CTEVDatabase& db) {
+         NoteImage n{};
+         db.LoadNote(n, 2);
+         EncodeI32(n.data(), note::kPrevBlock, 7);
+         db.WriteRecord(n.data(), kNoteTable.size, 2, kNoteTable.table, kNoteTable.per_page);
+       },
+       "its previous link is 7, not 1"},
+      {[](CTEVDatabase& db) {
+         const uint8_t foreign = 40;
+         db.WriteAt(static_cast<int32_t>(kRegionBase + 8000), &foreign, 1);
+       },
+       "names table 40"},
+      {[](CTEVDatabase& db) {
+         IndividImage person{};
+         db.LoadIndivid(person, 1);
+         const uint8_t other[4] = {2, 0, 0, 0};
+         db.WriteAt(DecodeI32(person.data(), individ::kStartnames) + static_cast<int32_t>(iname::kOwnerId),
+                    other, 4);
+       },
+       "its owner is 2, not the individual"},
+  };
+  int copy = 0;
+  for (const auto& [harm, reason] : rows) {
+    const std::string path = dir_.File("damaged" + std::to_string(++copy) + ".tev");
+    std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path);
+    {
+      CTEVDatabase db;
+      ASSERT_EQ(db.OpenDatabase(path, 0), kOpenOk);
+      harm(db);
+      db.CloseDatabase();
+    }
+    CTEVDatabase damaged;
+    ASSERT_EQ(damaged.OpenDatabase(path, 1), kOpenOk);
+    const dump::Result r = dump::Check(damaged);
+    EXPECT_EQ(r.status, dump::kProblems) << reason;
+    EXPECT_NE(r.doc.dump().find(reason), std::string::npos) << r.doc.dump(2);
+  }
+}
+
+int RunDump(const std::string& args) {
+  const int status = std::system((std::string(KINSCOPE_DUMP) + " " + args + " >/dev/null 2>&1").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(DumpTest, ExitStatuses) {
+  const std::pair<std::string, int> rows[] = {
+      {path_ + " check", 0},
+      {path_ + " record individual 1 --bytes --json", 0},
+      {path_ + " record 12 3", 0},
+      {path_ + " record individual 9999", 3},
+      {path_ + " record name -5", 3},
+      {path_ + " record source 1", 2},
+      {path_ + " record spouse 1", 2},
+      {path_ + " index", 0},
+      {path_, 2},
+      {path_ + " frobnicate", 2},
+      {dir_.File("missing.tev") + " header", 2},
+      {"--version", 0},
+  };
+  const std::string before = Contents(path_);
+  for (const auto& [args, status] : rows) EXPECT_EQ(RunDump(args), status) << args;
+  EXPECT_EQ(Contents(path_), before);  // the file is only read
+}
+
+}  // namespace
