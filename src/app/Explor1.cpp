@@ -3,12 +3,17 @@
 #include <QFile>
 #include <QFont>
 #include <QString>
+#include <QTreeWidget>
+#include <initializer_list>
 #include <cctype>
 #include <cstdlib>
 #include <ctime>
 #include <limits>
 
 #include "Backup.h"
+#include "NameFind.h"
+#include "RecordLayouts.h"
+#include "wtev5date.h"
 #include "PlatformFile.h"
 #include "ReorderCheck.h"
 #include "SameNameReorder.h"
@@ -54,6 +59,12 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
   connect(ui.btnGo, &QPushButton::clicked, this, &TForm1::btnGoClick);
   connect(ui.ebRecNum, &QLineEdit::returnPressed, this, &TForm1::btnGoClick);
   connect(ui.btnOrderNames, &QPushButton::clicked, this, &TForm1::btnOrderNamesClick);
+  connect(ui.btnFind, &QPushButton::clicked, this, &TForm1::btnFindClick);
+  connect(ui.ebFind, &QLineEdit::returnPressed, this, &TForm1::btnFindClick);
+  connect(ui.tvFound, &QTreeWidget::itemActivated, this,
+          [this](QTreeWidgetItem* item, int) { OpenFound(item); });
+  ui.tvFound->setColumnWidth(0, 300);
+  ui.tvFound->setColumnWidth(1, 50);
 }
 
 // The open database stays open when the program ends: no header write-back.
@@ -98,6 +109,9 @@ void TForm1::OpenPath(const std::string& path) {
   ui.ebRecNum->setEnabled(true);
   ui.btnGo->setEnabled(true);
   ui.btnOrderNames->setEnabled(true);
+  for (QWidget* w : std::initializer_list<QWidget*>{ui.ebFind, ui.btnFind, ui.tvFound}) {
+    w->setEnabled(true);
+  }
 }
 
 int32_t TForm1::SelectedRecordType() const {
@@ -123,6 +137,49 @@ void TForm1::OpenRecordWindow(int32_t code, int32_t number) {
   }
   window->ShowRecord(database_.get(), number);
   seams::RunModal(*window);
+}
+
+void TForm1::btnFindClick() {
+  const QString text = ui.ebFind->text().trimmed();
+  if (!database_ || text.isEmpty()) return;
+  const NameFindResult found =
+      FindNames(*database_, text.toLatin1().toStdString(), kFindLimit);
+  ui.tvFound->clear();
+  for (const NameMatch& m : found.matches) {
+    IndividImage person{};
+    QString born;
+    if (database_->LoadIndivid(person, m.rin) != 0) {
+      const wtev5date date(person.data() + individ::kBirth + event::kDate);
+      born = QString::fromLatin1(date.DateText().Text());
+    }
+    auto* item = new QTreeWidgetItem(
+        {QString::fromLatin1(m.name.c_str()), QString::number(m.rin), born});
+    item->setData(0, Qt::UserRole, m.rin);
+    ui.tvFound->addTopLevelItem(item);
+  }
+  if (found.matches.empty()) {
+    ui.lblFound->setText(QStringLiteral("No name found."));
+  } else if (found.more) {
+    ui.lblFound->setText(QStringLiteral("The first %1 names; there are more: type more of the name.")
+                             .arg(kFindLimit));
+  } else {
+    ui.lblFound->setText(QString());
+  }
+  if (ui.tvFound->topLevelItemCount() > 0) {
+    ui.tvFound->setCurrentItem(ui.tvFound->topLevelItem(0));
+    ui.tvFound->setFocus();
+  }
+  if (found.damaged_at != 0) {
+    seams::ShowMessage(QStringLiteral("The name index is damaged at index node %1: the search "
+                                      "stopped there.")
+                           .arg(found.damaged_at),
+                       QStringLiteral("Find"));
+  }
+}
+
+void TForm1::OpenFound(QTreeWidgetItem* item) {
+  if (item == nullptr) return;
+  OpenRecordWindow(kIndividualCode, item->data(0, Qt::UserRole).toInt());
 }
 
 bool TForm1::PrepareReorder() {

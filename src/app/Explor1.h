@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFileDialog>
+#include <QTreeWidgetItem>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -42,6 +43,9 @@ class TForm1 : public QWidget, public TRecordHost {
   // or -1 when it holds no entry's text.
   int32_t SelectedRecordType() const;
 
+  // Entries listed by Find at the most.
+  static constexpr size_t kFindLimit = 200;
+
   Ui::TForm1 ui;
   QFileDialog OpenDialog1;
 
@@ -49,6 +53,9 @@ class TForm1 : public QWidget, public TRecordHost {
   void btnOpenClick();
   void btnGoClick();
   void btnOrderNamesClick();
+  void btnFindClick();
+  // Opens the individual of a found entry, as Go would.
+  void OpenFound(QTreeWidgetItem* item);
 
  public:
   // The steps before the re-ordering writes anything: asks the user, checks

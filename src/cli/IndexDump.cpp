@@ -1,10 +1,11 @@
 // The index and find commands: the individual index in name order, and the
 // entries under a name.
-#include <unordered_set>
+#include <cstdint>
 #include <vector>
 
 #include "Coding.h"
 #include "Dump.h"
+#include "NameFind.h"
 #include "NameKeys.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
@@ -53,12 +54,6 @@ int Fold(const WideText& a, const WideText& b) {
   return CUnicodeCompareDefault::Instance().Compare(a, b, 0);
 }
 
-// True when `key` begins with `prefix`, letters folded as the index folds them.
-bool StartsWith(const WideText& key, const WideText& prefix) {
-  if (prefix.size() > key.size()) return false;
-  return Fold(key.substr(0, prefix.size()), prefix) == 0;
-}
-
 std::string BirthText(CTEVDatabase& db, int32_t rin) {
   IndividImage person{};
   if (db.LoadIndivid(person, rin) == 0) return std::string();
@@ -100,48 +95,19 @@ Result Index(CTEVDatabase& db) {
 }
 
 Result Find(CTEVDatabase& db, const std::string& text) {
-  WideText wide;
-  for (char c : text) wide.push_back(static_cast<char16_t>(static_cast<int8_t>(c)));
-  WideText prefix;
-  if (text.find('/') == std::string::npos) {
-    prefix = wide;  // the start of a surname
-  } else {
-    MakeNameKey(wide, prefix, kNameKeyCapacity);
-    prefix = prefix.substr(0, prefix.find(u'\0'));
-  }
-  const int32_t bound = db.HeaderI32(kHdrIndexNodeBound);
-  std::unordered_set<int32_t> met;
-  // Down the tree to the first key not below the prefix, keeping the path;
-  // then on in order while the keys start with it.
-  std::vector<Entry> path;
-  auto descend = [&](int32_t node) {
-    while (node > 0 && node <= bound && met.insert(node).second) {
-      Entry e = Load(db, node);
-      const bool below = Fold(e.key, prefix) < 0;
-      const int32_t next = DecodeI32(e.image.data(), below ? indexnode::kGreater : indexnode::kLesser);
-      if (!below) path.push_back(std::move(e));
-      node = next;
-    }
-  };
-  descend(db.HeaderI32(kHdrRootNode2));
+  const NameFindResult r = FindNames(db, text, SIZE_MAX);
   json found = json::array();
-  while (!path.empty()) {
-    Entry e = std::move(path.back());
-    path.pop_back();
-    if (!StartsWith(e.key, prefix)) break;
-    json j = Describe(e);
-    j["birth"] = BirthText(db, e.owner);
-    found.push_back(j);
-    // Everything in the greater subtree sorts after this node: its whole
-    // lesser spine comes next.
-    int32_t node = DecodeI32(e.image.data(), indexnode::kGreater);
-    while (node > 0 && node <= bound && met.insert(node).second) {
-      Entry next = Load(db, node);
-      node = DecodeI32(next.image.data(), indexnode::kLesser);
-      path.push_back(std::move(next));
-    }
+  for (const NameMatch& m : r.matches) {
+    found.push_back({{"node", m.node}, {"name", Latin1(m.name)}, {"rin", m.rin},
+                     {"key", KeyText(m.key)}, {"birth", BirthText(db, m.rin)}});
   }
-  return {{{"text", Latin1(text)}, {"key", KeyText(prefix)}, {"found", found}}, kOk, ""};
+  json doc = {{"text", Latin1(text)}, {"key", KeyText(r.prefix)}, {"found", found}};
+  if (r.damaged_at != 0) {
+    doc["damaged_at"] = r.damaged_at;
+    return {doc, kProblems,
+            "the index is damaged at node " + std::to_string(r.damaged_at) + ": the search stopped there"};
+  }
+  return {doc, kOk, ""};
 }
 
 }  // namespace kinscope::dump

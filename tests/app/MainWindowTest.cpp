@@ -12,6 +12,7 @@
 
 #include "Coding.h"
 #include "Explor1.h"
+#include "IndexTree.h"
 #include "Seams.h"
 #include "WindowHarness.h"
 
@@ -135,6 +136,66 @@ class MainWindowTest : public QObject {
     QCOMPARE(backups, size_t{ready ? 1u : 0u});
   }
 
+  // Find lists the index entries under a key and opens the chosen one.
+  void findByName_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("rins");
+    QTest::newRow("surname") << "Aldridge" << QList<int>{33, 4, 13, 14, 15, 34};
+    QTest::newRow("surname and given name") << "Whitcombe, Thomas" << QList<int>{7, 22, 1};
+    QTest::newRow("case folded") << "WHITCOMBE, thomas" << QList<int>{7, 22, 1};
+    QTest::newRow("as stored") << "Thomas /Whitcombe/" << QList<int>{7, 22, 1};
+    QTest::newRow("not there") << "Zebedee" << QList<int>{};
+  }
+  void findByName() {
+    QFETCH(QString, text);
+    QFETCH(QList<int>, rins);
+    RecordingForm form;
+    QVERIFY(!form.ui.ebFind->isEnabled() && !form.ui.btnFind->isEnabled());
+    const std::string path = h_->CopySample();
+    form.OpenPath(path);
+    form.ui.ebFind->setText(text);
+    QTest::keyClick(form.ui.ebFind, Qt::Key_Return);
+    QList<int> listed;
+    for (int i = 0; i < form.ui.tvFound->topLevelItemCount(); ++i) {
+      listed.push_back(form.ui.tvFound->topLevelItem(i)->text(1).toInt());
+    }
+    QCOMPARE(listed, rins);
+    QCOMPARE(form.ui.lblFound->text().isEmpty(), !rins.isEmpty());
+    if (!rins.isEmpty()) {
+      emit form.ui.tvFound->itemActivated(form.ui.tvFound->topLevelItem(static_cast<int>(rins.size()) - 1), 0);
+      QCOMPARE(form.opened, (std::vector<std::pair<int32_t, int32_t>>{{0, rins.back()}}));
+      QCOMPARE(form.ui.tvFound->topLevelItem(0)->text(2).isEmpty(), false);  // the birth date
+    }
+    QVERIFY(h_->messages.empty());
+  }
+
+  void findOnALargeOrDamagedIndex() {
+    tevwriter::TevFile file(1);
+    file.SetHeaderI32(22, 300);
+    file.SetHeaderI32(42, 300);
+    for (int32_t n = 1; n <= 250; ++n) {  // a chain of greater links, in name order
+      const int32_t name = file.AppendINameRec(0, 0, n, 1, QString::asprintf("Ann %03d /Lee/", n).toStdString());
+      file.AppendIndexNode(n < 250 ? n + 1 : 0, 0, n - 1, name);
+    }
+    file.SetRootNode(1);
+    const std::string path = dir_->File("lee.tev");
+    QVERIFY(file.Write(path));
+    TForm1 form;
+    form.OpenPath(path);
+    form.ui.ebFind->setText("Lee");
+    QTest::mouseClick(form.ui.btnFind, Qt::LeftButton);
+    QCOMPARE(form.ui.tvFound->topLevelItemCount(), 200);
+    QVERIFY(form.ui.lblFound->text().contains("more"));
+    form.Database()->SetNodeLink(120, 40, kinscope::kGreaterLink);  // a loop back to node 40
+    QTest::mouseClick(form.ui.btnFind, Qt::LeftButton);
+    QCOMPARE(form.ui.tvFound->topLevelItemCount(), 119);
+    QCOMPARE(h_->messages.size(), size_t{1});
+    QVERIFY2(h_->messages[0].first.contains("index node 40"), qPrintable(h_->messages[0].first));
+    form.ui.ebFind->clear();  // an empty search does nothing
+    QTest::mouseClick(form.ui.btnFind, Qt::LeftButton);
+    QCOMPARE(form.ui.tvFound->topLevelItemCount(), 119);
+  }
+
   void startsWithNoFile() {
     TForm1 form;
     QCOMPARE(form.windowTitle(), QString("Kinscope    version. debug 0.7"));
@@ -170,7 +231,7 @@ class MainWindowTest : public QObject {
     for (QWidget* w : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
       if (!w->isWindow()) controls.append(w);  // the file dialog is a window of its own
     }
-    QCOMPARE(controls.size(), 10);
+    QCOMPARE(controls.size(), 14);  // the ten of the layout and the four of Find
     for (QWidget* a : controls) {
       QVERIFY2(form.rect().contains(a->geometry()), qPrintable(a->objectName()));
       for (QWidget* b : controls) {

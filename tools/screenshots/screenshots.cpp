@@ -52,6 +52,11 @@ int main(int argc, char* argv[]) {
   if (db == nullptr) return 1;
 
   bool ok = Save(form, folder, "main-window.png");
+  form.ui.ebFind->setText(QStringLiteral("Whitcombe"));
+  form.ui.btnFind->click();
+  ok = Save(form, folder, "find-window.png") && ok;
+  form.ui.ebFind->clear();
+  form.ui.tvFound->clear();
 
   const int32_t root = db->HeaderI32(kHdrRootNode2);
   IndexNodeImage node{};
