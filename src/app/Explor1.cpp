@@ -135,7 +135,7 @@ void TForm1::OpenRecordWindow(int32_t code, int32_t number) {
     seams::ShowMessage(QString::asprintf("Unknown record type %d", code), QStringLiteral("Note"));
     return;
   }
-  window->ShowRecord(database_.get(), number);
+  window->Open(database_.get(), number);
   seams::RunModal(*window);
 }
 

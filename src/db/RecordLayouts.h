@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "NameRecords.h"
 #include "RecordTables.h"
@@ -467,5 +468,20 @@ inline constexpr RecordLayout kAllLayouts[] = {
     indexnode::kLayout, namerec::kLayout, iname::kLayout,    event::kLayout,
     ordinance::kLayout, date::kLayout,
 };
+
+// The table whose records `layout` lays out; none for records addressed by
+// file offset and for embedded values.
+inline const TableSpec* TableOf(const RecordLayout& layout) {
+  const std::pair<const RecordLayout*, const TableSpec*> tables[] = {
+      {&individ::kLayout, &kIndividTable}, {&marr::kLayout, &kMarrTable},
+      {&famlink::kLayout, &kFamLinkTable}, {&note::kLayout, &kNoteTable},
+      {&cit::kLayout, &kCitTable},         {&media::kLayout, &kMediaTable},
+      {&userev::kLayout, &kUserEvTable},   {&uetype::kLayout, &kUserEvTypeTable},
+      {&indexnode::kLayout, &kIndexNodeTable}};
+  for (const auto& [l, t] : tables) {
+    if (l == &layout) return t;
+  }
+  return nullptr;
+}
 
 }  // namespace kinscope

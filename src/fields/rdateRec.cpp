@@ -1,10 +1,23 @@
 #include "rdateRec.h"
 
+#include "ByteView.h"
+#include "RecordLayouts.h"
 #include "Seams.h"
 
 namespace kinscope {
 
-TDateForm::TDateForm(QWidget* owner) : QDialog(owner) { ui.setupUi(this); }
+TDateForm::TDateForm(QWidget* owner) : QDialog(owner) {
+  ui.setupUi(this);
+  InstallCopyMenus(this);
+  InstallByteView(this, [this] {
+    ByteViewSource source;
+    if (date_) {
+      source = {&date::kLayout, date_->stored().data(), date::kSize,
+                QStringLiteral("An encoded date, 12 bytes")};
+    }
+    return source;
+  });
+}
 
 void TDateForm::ShowDate(const uint8_t* stored) {
   date_ = std::make_unique<wtev5date>(stored);

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "Coding.h"
 #include "Seams.h"
@@ -24,7 +25,53 @@ int32_t LinkAt(const RecordLayout& layout, size_t offset) {
 
 TLinkedWindow::TLinkedWindow(QWidget* owner, TRecordHost& host, const RecordLayout& layout,
                              const uint8_t* bytes)
-    : QDialog(owner), host_(host), layout_(layout), bytes_(bytes) {}
+    : QDialog(owner), host_(host), layout_(layout), bytes_(bytes) {
+  InstallByteView(this, [this] { return ByteSource(); });
+}
+
+void TLinkedWindow::showEvent(QShowEvent* event) {
+  if (!copy_menus_) InstallCopyMenus(this);
+  copy_menus_ = true;
+  QDialog::showEvent(event);
+}
+
+ByteViewSource TLinkedWindow::ByteSource() const {
+  return {&layout_, bytes_, layout_.size,
+          QString::asprintf("An embedded %s, %zu bytes", layout_.kind, layout_.size)};
+}
+
+void TRecordWindow::Open(CTEVDatabase* db, int32_t number) {
+  db_ = db;
+  number_ = number;
+  opened_ = true;
+  ShowRecord(db, number);
+}
+
+ByteViewSource TRecordWindow::ByteSource() const {
+  const RecordLayout& layout = Layout();
+  ByteViewSource source{&layout, Bytes(), layout.size, QString()};
+  if (!opened_) {
+    source.where = QString::asprintf("A %s record, %zu bytes", layout.kind, layout.size);
+    return source;
+  }
+  const TableSpec* table = TableOf(layout);
+  int64_t offset = number_;
+  if (table != nullptr) {
+    offset = db_ != nullptr ? db_->LocateRecord(number_, table->table, table->size, table->per_page) : 0;
+    source.where = QString::asprintf("%s %d, table %d, file offset %lld", layout.kind, number_,
+                                     table->table, static_cast<long long>(offset));
+  } else {
+    source.where = QString::asprintf("%s at file offset %d", layout.kind, number_);
+  }
+  // How much of the record the file holds: what a read there gives now.
+  std::vector<uint8_t> probe(layout.size);
+  source.read = db_ != nullptr && offset > 0 ? db_->ReadAt(offset, probe.data(), probe.size()) : 0;
+  if (source.read < layout.size) {
+    source.where += QString::asprintf(" (only %zu of its %zu bytes could be read)", source.read,
+                                      layout.size);
+  }
+  return source;
+}
 
 int32_t TLinkedWindow::I32(size_t offset) const {
   return offset + 4 <= layout_.size ? DecodeI32(bytes_, offset) : 0;

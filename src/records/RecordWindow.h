@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "ByteView.h"
 #include "RecordLayouts.h"
 
 class QPushButton;
@@ -45,6 +46,9 @@ class TLinkedWindow : public QDialog {
   const RecordLayout& Layout() const { return layout_; }
   const uint8_t* Bytes() const { return bytes_; }
 
+  // What the byte view (Ctrl+B, or "Bytes..." on the background) shows.
+  virtual ByteViewSource ByteSource() const;
+
  protected:
   // A number as the "%d" caption of a control.
   static QString Num(int32_t value) { return QString::number(value); }
@@ -78,9 +82,13 @@ class TLinkedWindow : public QDialog {
   // empty when it cannot be read.
   QString NameText(int32_t offset) const;
 
+  // Gives labels and buttons their Copy menu once the form is set up.
+  void showEvent(QShowEvent* event) override;
+
   TRecordHost& host_;
 
  private:
+  bool copy_menus_ = false;
   struct LinkRow {
     QPushButton* button;
     size_t offset;
@@ -103,9 +111,21 @@ class TRecordWindow : public TLinkedWindow {
   // fails) and fills the window.
   virtual void ShowRecord(CTEVDatabase* db, int32_t number) = 0;
 
+  // ShowRecord, remembering the database and the number for the byte view.
+  void Open(CTEVDatabase* db, int32_t number);
+
+  // The record's table or file offset, its number and how many of its bytes
+  // the file holds.
+  ByteViewSource ByteSource() const override;
+
  protected:
   // Reports a record that could not be read.
   static void ReportFailedRead(const QString& text, const QString& title);
+
+ private:
+  CTEVDatabase* db_ = nullptr;
+  int32_t number_ = 0;
+  bool opened_ = false;
 };
 
 // A text of a record: the 8-bit characters at `text` up to the first zero

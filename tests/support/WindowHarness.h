@@ -83,6 +83,8 @@ class WindowHarness {
     const std::string path = CopySample();
     return !path.empty() && OpenPath(path);
   }
+  // Opens the file at `path` read-only.
+  bool OpenFile(const std::string& path) { return OpenPath(path); }
   kinscope::CTEVDatabase* db() const { return db_.get(); }
 
   // Clicks the button named `name` of `window` and returns what the main

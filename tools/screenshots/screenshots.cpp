@@ -9,6 +9,7 @@
 #include "CitRec.h"
 #include "Coding.h"
 #include "Explor1.h"
+#include "ByteView.h"
 #include "FamLinkRec.h"
 #include "INamRec.h"
 #include "IndivRec.h"
@@ -90,8 +91,10 @@ int main(int argc, char* argv[]) {
     break;
   }
   TIndivForm individual(&form, form);
-  individual.ShowRecord(db, 1);
+  individual.Open(db, 1);
   ok = Save(individual, folder, "individual-window.png") && ok;
+  TByteView bytes(&individual, individual.ByteSource());
+  ok = Save(bytes, folder, "byte-view.png") && ok;
   TMarRecForm marriage(&form, form);
   marriage.ShowRecord(db, 1);
   ok = Save(marriage, folder, "marriage-window.png") && ok;
