@@ -5,7 +5,7 @@
 set -euo pipefail
 setup_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev
           fonts-dejavu-core fonts-liberation)
 
 missing=()

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "AppIcon.h"
 #include "Coding.h"
 #include "Explor1.h"
 #include "Seams.h"
@@ -152,6 +153,17 @@ class MainWindowTest : public QObject {
       }
     }
     QCOMPARE(backups, size_t{ready ? 1u : 0u});
+  }
+
+  // The icon is drawn from the program's SVG: the teal ground with rounded
+  // corners left clear.
+  void iconIsDrawn() {
+    const QIcon icon = kinscope::KinscopeIcon();
+    QVERIFY(!icon.isNull());
+    const QImage image = icon.pixmap(64, 64).toImage();
+    QCOMPARE(image.size(), QSize(64, 64));
+    QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+    QCOMPARE(image.pixelColor(32, 4), QColor("#2f6f73"));
   }
 
   void startsWithNoFile() {
