@@ -6,7 +6,10 @@ set -euo pipefail
 setup_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev
-          fonts-dejavu-core fonts-liberation)
+          fonts-dejavu-core fonts-liberation
+          # the validators of the installed files and the Debian package's tools
+          desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils
+          libfile-mimeinfo-perl dpkg-dev file)
 
 missing=()
 for p in "${packages[@]}"; do
