@@ -49,6 +49,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
   narrow.setPixelSize(12);
   ui.Label4->setFont(narrow);
   setFixedSize(size());
+  caption_ = windowTitle();
   ui.cbxRecType->setCurrentIndex(-1);
   OpenDialog1.setWindowTitle(QStringLiteral("Open"));
   OpenDialog1.setNameFilter(QStringLiteral("TEV 5 files (*.tev)"));
@@ -91,7 +92,7 @@ void TForm1::OpenPath(const std::string& path) {
     ReleaseDatabase(database_, true);
   }
   database_ = std::make_unique<CTEVDatabase>();
-  const int result = database_->OpenDatabase(path, 0);
+  const int result = database_->OpenDatabase(path, read_only_ ? 1 : 0);
   if (result != kOpenOk) {
     const int error = platform::LastError();
     if (result == kOpenCorrupt) {
@@ -108,10 +109,15 @@ void TForm1::OpenPath(const std::string& path) {
   ui.cbxRecType->setEnabled(true);
   ui.ebRecNum->setEnabled(true);
   ui.btnGo->setEnabled(true);
-  ui.btnOrderNames->setEnabled(true);
+  ui.btnOrderNames->setEnabled(!read_only_);
   for (QWidget* w : std::initializer_list<QWidget*>{ui.ebFind, ui.btnFind, ui.tvFound}) {
     w->setEnabled(true);
   }
+}
+
+void TForm1::SetReadOnly(bool read_only) {
+  read_only_ = read_only;
+  setWindowTitle(read_only ? caption_ + QStringLiteral(" (read-only)") : caption_);
 }
 
 int32_t TForm1::SelectedRecordType() const {
@@ -183,7 +189,7 @@ void TForm1::OpenFound(QTreeWidgetItem* item) {
 }
 
 bool TForm1::PrepareReorder() {
-  if (!database_) return false;
+  if (!database_ || database_->IsReadOnly()) return false;
   const QString file = QString::fromLocal8Bit(current_file_name_.c_str());
   const QString title = QStringLiteral("Re-order identical names");
   if (!seams::AskYesNo(QStringLiteral("Re-order the identical names of the index of\n%1\n\n"

@@ -36,6 +36,13 @@ class TForm1 : public QWidget, public TRecordHost {
   // file-open dialog had returned it: the rest of the Open sequence.
   void OpenPath(const std::string& path);
 
+  // In read-only mode every file, the dialog's or OpenPath's, is opened with
+  // mode 1: nothing is ever written to it, a shared lock lets other readers
+  // in, and the re-order button stays disabled. The caption then ends in
+  // " (read-only)". Set it before a file is opened.
+  void SetReadOnly(bool read_only);
+  bool IsReadOnly() const { return read_only_; }
+
   // The path the file-open dialog returned last; empty at start.
   const std::string& CurrentFileName() const { return current_file_name_; }
 
@@ -67,6 +74,8 @@ class TForm1 : public QWidget, public TRecordHost {
 
   std::unique_ptr<CTEVDatabase> database_;
   std::string current_file_name_;
+  bool read_only_ = false;
+  QString caption_;  // the design-time caption
 };
 
 }  // namespace kinscope

@@ -1,15 +1,27 @@
 // Kinscope: looks inside a .tev genealogy database file.
+//
+//   kinscope [options] [file]
+//
+// The command line is read before anything of the window system starts, so
+// --help, --version and a mistyped option need no display. Qt's own options
+// (-platform and the like) are not taken: its environment variables are.
 #include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
 
+#include "AppIcon.h"
 #include "Explor1.h"
 #include "Seams.h"
 
 namespace {
+
+constexpr char kUsage[] = "Usage: kinscope [options] [file]";
 
 bool Set(const char* name) {
   const char* value = std::getenv(name);
@@ -19,22 +31,76 @@ bool Set(const char* name) {
 // A platform chosen by hand (offscreen, say) needs no display.
 bool HaveDisplay() { return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAYLAND_DISPLAY"); }
 
+// A command line that cannot be followed: what is wrong and the usage line on
+// standard error, and exit status 2.
+int Refuse(const QString& problem) {
+  std::fprintf(stderr, "kinscope: %s\n%s\n", qPrintable(problem), kUsage);
+  return 2;
+}
+
+// The bytes of the argument that reads as `text`, so that a file name reaches
+// the file system exactly as it was given, whatever its encoding.
+std::string ArgumentBytes(int argc, char* argv[], const QString& text) {
+  for (int i = argc - 1; i > 0; --i) {
+    if (QString::fromLocal8Bit(argv[i]) == text) return argv[i];
+  }
+  return text.toLocal8Bit().toStdString();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Looks inside a TEV 5 genealogy database file."));
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Show this help and exit."));
+  const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                   QStringLiteral("Show the version and exit."));
+  const QCommandLineOption read_only(
+      {QStringLiteral("R"), QStringLiteral("read-only")},
+      QStringLiteral("Open the file read-only: nothing is ever written to it."));
+  parser.addOption(help);
+  parser.addOption(version);
+  parser.addOption(read_only);
+  parser.addPositionalArgument(
+      QStringLiteral("file"),
+      QStringLiteral("The .tev file to open, as if the Open dialog returned it."),
+      QStringLiteral("[file]"));
+
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+  if (!parser.parse(arguments)) return Refuse(parser.errorText());
+  const QStringList files = parser.positionalArguments();
+  if (files.size() > 1) return Refuse(QStringLiteral("Unexpected second file '%1'.").arg(files[1]));
+  if (parser.isSet(help)) {
+    // The parser's text with our own usage line: no application object
+    // exists yet to name the program.
+    std::printf("%s\n%s", kUsage, qPrintable(parser.helpText().section(QLatin1Char('\n'), 1)));
+    return 0;
+  }
+  if (parser.isSet(version)) {
+    std::printf("kinscope %s\n", KINSCOPE_VERSION);
+    return 0;
+  }
+
   if (!HaveDisplay()) {
     std::fprintf(stderr,
                  "kinscope: no display found (DISPLAY is not set); run it on a desktop or "
                  "under xvfb-run\n");
     return 1;
   }
-  QApplication app(argc, argv);
+  // The command line is read already: the window system sees none of it.
+  int qt_argc = 1;
+  QApplication app(qt_argc, argv);
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kinscope.Kinscope"));
+  QApplication::setWindowIcon(kinscope::KinscopeIcon());
   try {
     kinscope::TForm1 form;
+    form.SetReadOnly(parser.isSet(read_only));
     form.show();
     // `kinscope FILE` opens FILE as if the file-open dialog had returned it.
-    if (argc > 1) {
-      const std::string path = argv[1];
+    if (!files.isEmpty()) {
+      const std::string path = ArgumentBytes(argc, argv, files[0]);
       QTimer::singleShot(0, &form, [&form, path] { form.OpenPath(path); });
     }
     app.exec();

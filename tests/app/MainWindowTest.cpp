@@ -4,12 +4,16 @@
 #include <QApplication>
 #include <QFile>
 #include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <climits>
 #include <filesystem>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "AppIcon.h"
 #include "Coding.h"
 #include "Explor1.h"
 #include "IndexTree.h"
@@ -29,6 +33,22 @@ class RecordingForm : public TForm1 {
   void OpenRecordWindow(int32_t code, int32_t number) override { opened.emplace_back(code, number); }
   void RealOpenRecordWindow(int32_t code, int32_t number) { TForm1::OpenRecordWindow(code, number); }
   std::vector<std::pair<int32_t, int32_t>> opened;
+};
+
+// While it lives, files are opened as the unprivileged user when the tests run
+// as root, so that permission bits apply; otherwise it does nothing.
+class AsUnprivilegedUser {
+ public:
+  AsUnprivilegedUser() : dropped_(::geteuid() == 0 && ::seteuid(65534) == 0) {}
+  ~AsUnprivilegedUser() {
+    if (dropped_ && ::seteuid(0) != 0) qFatal("cannot get the root user back");
+  }
+  AsUnprivilegedUser(const AsUnprivilegedUser&) = delete;
+  AsUnprivilegedUser& operator=(const AsUnprivilegedUser&) = delete;
+  bool Unprivileged() const { return ::geteuid() != 0; }
+
+ private:
+  bool dropped_;
 };
 
 }  // namespace
@@ -196,6 +216,17 @@ class MainWindowTest : public QObject {
     QCOMPARE(form.ui.tvFound->topLevelItemCount(), 119);
   }
 
+  // The icon is drawn from the program's SVG: the teal ground with rounded
+  // corners left clear.
+  void iconIsDrawn() {
+    const QIcon icon = kinscope::KinscopeIcon();
+    QVERIFY(!icon.isNull());
+    const QImage image = icon.pixmap(64, 64).toImage();
+    QCOMPARE(image.size(), QSize(64, 64));
+    QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+    QCOMPARE(image.pixelColor(32, 4), QColor("#2f6f73"));
+  }
+
   void startsWithNoFile() {
     TForm1 form;
     QCOMPARE(form.windowTitle(), QString("Kinscope    version. debug 0.7"));
@@ -298,6 +329,55 @@ class MainWindowTest : public QObject {
     QVERIFY(!form.Database()->IsReadOnly());
     QVERIFY(ControlsEnabled(form));
     QVERIFY(form.ui.btnOrderNames->isEnabled());  // the re-ordering is offered once a file is open
+  }
+
+  // Read-only mode: the caption says so, the dialog's file is opened with
+  // mode 1 and a shared lock, and the re-ordering is not offered.
+  void readOnlyOpensForReadingOnly() {
+    TForm1 form;
+    form.SetReadOnly(true);
+    QCOMPARE(form.windowTitle(), QString("Kinscope    version. debug 0.7 (read-only)"));
+    const std::string path = WriteDatabase("a.tev");
+    Open(form, QFile::decodeName(QByteArray::fromStdString(path)));
+    QVERIFY(h_->messages.empty());
+    QVERIFY(form.Database() != nullptr && form.Database()->IsReadOnly());
+    QVERIFY(ControlsEnabled(form));
+    QVERIFY(!form.ui.btnOrderNames->isEnabled());
+    QVERIFY(!form.PrepareReorder());
+    QVERIFY(h_->messages.empty());
+    kinscope::CTEVDatabase reader;
+    QCOMPARE(reader.OpenDatabase(path, 1), kinscope::kOpenOk);
+    kinscope::CTEVDatabase writer;
+    QCOMPARE(writer.OpenDatabase(path, 0), kinscope::kOpenFailed);
+    form.SetReadOnly(false);
+    QCOMPARE(form.windowTitle(), QString("Kinscope    version. debug 0.7"));
+  }
+
+  // A file that may not be written opens read-only and can be browsed; for
+  // reading and writing it gives the usual message.
+  void unwritableFileOpensReadOnly() {
+    const std::string path = WriteDatabase("locked-down.tev");
+    QCOMPARE(::chmod(path.c_str(), 0444), 0);
+    QCOMPARE(::chmod(dir_->File("").c_str(), 0755), 0);
+    const tevwriter::Bytes before = tevwriter::ReadWholeFile(path);
+    {
+      TForm1 form;
+      form.SetReadOnly(true);
+      RecordingForm recording;
+      recording.show();
+      AsUnprivilegedUser user;
+      QVERIFY(user.Unprivileged());
+      form.OpenPath(path);
+      QVERIFY(h_->messages.empty());
+      QVERIFY(form.Database() != nullptr && form.Database()->IsOpen());
+      QCOMPARE(form.Database()->HeaderI32(kinscope::kHdrRootNode), 5);
+      recording.OpenPath(path);
+      QCOMPARE(h_->messages.size(), size_t{1});
+      QCOMPARE(h_->messages[0], Message(QString::asprintf("Open failed.  Error code: %d", EACCES),
+                                        "Alert!"));
+      QVERIFY(!recording.isVisible());
+    }
+    QCOMPARE(tevwriter::ReadWholeFile(path), before);
   }
 
   void failedOpensEndTheProgram_data() {

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build folder into a temporary folder
+# and checks what it holds and what it says about itself:
+#
+#   check_package.sh BUILD_DIR VERSION
+set -euo pipefail
+build="$1"
+version="$2"
+id=io.github.kinscope.Kinscope
+
+for tool in dpkg-deb:dpkg dpkg-shlibdeps:dpkg-dev file:file; do
+  if ! command -v "${tool%%:*}" >/dev/null 2>&1; then
+    echo "SKIPPED: ${tool%%:*} is not installed (Debian package ${tool##*:})"
+    exit 77
+  fi
+done
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+
+out="$(mktemp -d)"
+trap 'rm -rf "$out"' EXIT
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$out/cpack.log" 2>&1 ||
+  fail "cpack: $(cat "$out/cpack.log")"
+debs=("$out"/kinscope_*.deb)
+[ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single kinscope_*.deb in $(ls "$out")"
+deb="${debs[0]}"
+echo "package: $(basename "$deb")"
+
+contents="$(dpkg-deb -c "$deb")"
+for file in ./usr/bin/kinscope ./usr/bin/kinscope-dump ./usr/share/applications/$id.desktop \
+            ./usr/share/mime/packages/kinscope.xml \
+            ./usr/share/icons/hicolor/scalable/apps/$id.svg \
+            ./usr/share/metainfo/$id.metainfo.xml; do
+  grep -q " $file\$" <<<"$contents" || fail "$file is not in the package:"$'\n'"$contents"
+  echo "holds: $file"
+done
+grep -q '^-rwxr-xr-x .* ./usr/bin/kinscope$' <<<"$contents" || fail "usr/bin/kinscope is not executable"
+
+field() {
+  dpkg-deb -f "$deb" "$1"
+}
+[ "$(field Package)" = kinscope ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version), expected $version"
+[ "$(field Section)" = utils ] || fail "Section: $(field Section)"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+[ -n "$(field Description)" ] || fail "no Description"
+depends="$(field Depends)"
+echo "Depends: $depends"
+grep -Eq '(^|, )libqt6widgets6( |,|$)' <<<"$depends" || fail "Depends does not name libqt6widgets6"
+grep -Eq '(^|, )libqt6svg6( |,|$)' <<<"$depends" || fail "Depends does not name libqt6svg6"
