@@ -467,7 +467,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&collector);
   benchmark::Shutdown();
 
-  std::printf("| case | project min | project median | bare min | bare median | ratio min | ratio median |\n");
+  std::printf("| case | project min | project median | bare min | bare median | ratio min |"
+              " ratio median |\n");
   std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
   for (const auto& [name, sides] : collector.times) {
     const double pm = Min(sides.first), pd = Median(sides.first);
@@ -480,7 +481,8 @@ int main(int argc, char** argv) {
   std::printf("| main window shown, toolkit start (once) | %s | | | | | |\n\n",
               Time(main_window_ns).c_str());
 
-  std::printf("| file | regions | raw maps | allocated by open | allocations | live after close | live after release |\n");
+  std::printf("| file | regions | raw maps | allocated by open | allocations | live after close |"
+              " live after release |\n");
   std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
   for (const OpenMemory& m : memory) {
     std::printf("| %s | %d | %.1f KB | %.1f KB | %zu | %.1f KB | %.1f KB |\n", m.file.c_str(),
