@@ -214,6 +214,13 @@ class CTEVDatabase {
     mutable std::vector<int16_t> pages;
   };
 
+  // Reads the name record at `offset` into `buffer` without clearing it
+  // first and sets `text` to the length of its text, counted only over the
+  // bytes read (at most 255). False when the offset is below 1 or fewer than
+  // 13 bytes could be read. Bytes of `buffer` beyond those read are left as
+  // they were, except the last, which is set to zero.
+  bool ReadNameRec(int32_t offset, NameRecImage& buffer, size_t& text);
+
   // The index of region `region` (below regions_.size()), built from its raw
   // map on first use.
   const RegionMap& Indexed(size_t region) const;
