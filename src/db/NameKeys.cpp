@@ -36,7 +36,7 @@ int ReadINameText(CTEVDatabase& db, WideText& text, uint8_t& type, int32_t offse
                   LinkCheck check) {
   text.clear();
   type = 0;
-  INameRecImage image{};
+  INameRecImage image;  // LoadINameRec clears it
   if (db.LoadINameRec(offset, image) == 0) return 0;
   if (check == LinkCheck::kOn) {
     const int32_t owner = DecodeI32(image.data(), iname::kOwnerId);

@@ -19,12 +19,21 @@ size_t TextLength(const uint8_t* text, size_t max) {
 
 int CTEVDatabase::LoadNameRec(int32_t offset, NameRecImage& buffer) {
   buffer.fill(0);
-  if (offset < 1) return 0;
+  size_t text = 0;
+  if (!ReadNameRec(offset, buffer, text)) return 0;
+  return static_cast<int>(text + kNameRecHead + 1);
+}
+
+bool CTEVDatabase::ReadNameRec(int32_t offset, NameRecImage& buffer, size_t& text) {
+  if (offset < 1) return false;
   const size_t n = ReadAt(offset, buffer.data(), kNameRecRead);
   buffer[kNameRecRead - 1] = 0;
-  if (n < kNameRecHead) return 0;
-  const size_t text = TextLength(buffer.data() + kNameRecHead, kNameRecRead - kNameRecHead);
-  return static_cast<int>(text + kNameRecHead + 1);
+  if (n < kNameRecHead) return false;
+  // The text ends at its zero byte, at the end of what was read, or before
+  // the last byte of the buffer, whichever comes first.
+  const size_t end = n < kNameRecRead - 1 ? n : kNameRecRead - 1;
+  text = TextLength(buffer.data() + kNameRecHead, end - kNameRecHead);
+  return true;
 }
 
 int CTEVDatabase::LoadINameRec(int32_t offset, INameRecImage& buffer) {
@@ -37,9 +46,10 @@ int CTEVDatabase::LoadINameRec(int32_t offset, INameRecImage& buffer) {
 }
 
 std::string CTEVDatabase::NameRecText(int32_t offset) {
-  NameRecImage buffer{};
-  if (LoadNameRec(offset, buffer) == 0) return std::string();
-  return std::string(reinterpret_cast<const char*>(buffer.data() + kNameRecHead));
+  NameRecImage buffer;  // only the bytes read are looked at
+  size_t text = 0;
+  if (!ReadNameRec(offset, buffer, text)) return std::string();
+  return std::string(reinterpret_cast<const char*>(buffer.data() + kNameRecHead), text);
 }
 
 int CTEVDatabase::StoreINameText(int32_t offset, const INameRecImage& image) {

@@ -4,10 +4,13 @@
 // region's page map (its page 0) names the table that owns page p, 1 to 32;
 // any other value gives the page to no table. The page-count table decides
 // in which region a record number lies; the region's page list then gives the
-// page: entries 0 to 31 are the heads of the tables' groups, and each group
-// lists the table's pages in ascending order.
+// page: the list holds one group per table of the pages the map gives it, in
+// ascending order. A region's list is made from its map on the first lookup
+// in that region, so an open only reads and checks the maps.
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "Coding.h"
 #include "TEVDatabase.h"
@@ -16,35 +19,41 @@ namespace kinscope {
 
 int CTEVDatabase::LoadRegionMap(int32_t region) {
   if (region < 0 || region >= kMaxRegions) return 0;
-  std::array<uint8_t, kPageSize> map{};
+  std::unique_ptr<uint8_t[]> map(new uint8_t[kPageSize]);
   const int64_t at = region * kRegionSize + kRegionBase;
-  if (ReadAt(at, map.data(), map.size()) != map.size()) return 0;
+  if (ReadAt(at, map.get(), kPageSize) != kPageSize) return 0;
   if (map[0] != kPageMapTable) return 0;
 
   while (page_lists_.size() < static_cast<size_t>(region) + 1) page_lists_.emplace_back();
-  PageList& list = page_lists_[static_cast<size_t>(region)];
-  list = PageList{};
+  RegionMap& list = page_lists_[static_cast<size_t>(region)];
+  list = RegionMap{};
+  list.raw = std::move(map);
+  return 1;
+}
 
-  // Count every byte, the map's own byte 0 included (one page of table 11).
-  for (uint8_t byte : map) {
-    const int table = static_cast<int8_t>(byte);
-    if (table >= 1 && table <= kTableCount) ++list.mapped[static_cast<size_t>(table - 1)];
+const CTEVDatabase::RegionMap& CTEVDatabase::Indexed(size_t region) const {
+  const RegionMap& list = page_lists_[region];
+  if (!list.raw) return list;
+  const uint8_t* map = list.raw.get();
+
+  // Pages 1 to 8191 only: the map's own page 0 belongs to table 11 but is no
+  // page of its records.
+  std::array<int32_t, kTableCount + 1> count{};
+  for (size_t p = 1; p < kPageSize; ++p) {
+    const int table = static_cast<int8_t>(map[p]);
+    if (table >= 1 && table <= kTableCount) ++count[static_cast<size_t>(table)];
   }
-  int32_t total = 0;
-  for (size_t t = 0; t < kTableCount; ++t) {
-    list.entries[t] = static_cast<int16_t>(kTableCount + total);
-    total += list.mapped[t];
-  }
-  // Page 0 is counted but not placed: the last entry of table 11's group stays 0.
-  std::array<int32_t, kTableCount> placed{};
-  for (size_t p = 1; p < map.size(); ++p) {
+  for (size_t t = 1; t <= kTableCount; ++t) list.heads[t] = list.heads[t - 1] + count[t];
+  list.pages.resize(static_cast<size_t>(list.heads[kTableCount]));
+  std::array<int32_t, kTableCount + 1> next{};  // next free entry of each group
+  for (size_t t = 1; t <= kTableCount; ++t) next[t] = list.heads[t - 1];
+  for (size_t p = 1; p < kPageSize; ++p) {
     const int table = static_cast<int8_t>(map[p]);
     if (table < 1 || table > kTableCount) continue;
-    const auto t = static_cast<size_t>(table - 1);
-    const auto slot = static_cast<size_t>(list.entries[t] + placed[t]++);
-    list.entries[slot] = static_cast<int16_t>(p);
+    list.pages[static_cast<size_t>(next[static_cast<size_t>(table)]++)] = static_cast<int16_t>(p);
   }
-  return 1;
+  list.raw.reset();
+  return list;
 }
 
 int CTEVDatabase::PageCount(int region, int table) const {
@@ -69,13 +78,12 @@ int64_t CTEVDatabase::LocateRecord(int32_t number, int table, int size, int per_
   // The page: a position in the table's group of this region. A count larger
   // than the pages the map gives the table finds nothing, rather than a page
   // of the next table's group.
-  const PageList& list = page_lists_[static_cast<size_t>(region)];
+  const RegionMap& list = Indexed(static_cast<size_t>(region));
+  const auto t = static_cast<size_t>(table);
   const int64_t k = number - cumulative;
   const int64_t position = (k - 1) / per_page;
-  const auto t = static_cast<size_t>(table - 1);
-  if (position >= list.mapped[t]) return 0;
-  const int page = list.entries[static_cast<size_t>(list.entries[t] + position)];
-  if (page < 1 || page > kPageSize) return 0;
+  if (position >= list.heads[t] - list.heads[t - 1]) return 0;
+  const int page = list.pages[static_cast<size_t>(list.heads[t - 1] + position)];
 
   const int64_t slot = (k - 1) % per_page;
   return region * kRegionSize + int64_t{page} * kPageSize + slot * size + kRegionBase;

@@ -32,6 +32,7 @@ int CTEVDatabase::OpenDatabase(const std::string& path, int32_t mode) {
   if (sound) {
     // Only 31 regions have room for a page map; further regions are ignored.
     const int32_t regions = std::min<int32_t>(HeaderI32(kHdrRegionCount), kMaxRegions);
+    if (regions > 0) page_lists_.reserve(static_cast<size_t>(regions));
     for (int32_t r = 0; sound && r < regions; ++r) sound = LoadRegionMap(r) == 1;
   }
   if (sound) {

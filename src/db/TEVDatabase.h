@@ -100,8 +100,10 @@ class CTEVDatabase {
   // Reads up to `count` bytes at absolute `offset`; returns the number read.
   size_t ReadAt(int64_t offset, uint8_t* buffer, size_t count) const;
 
-  // Loads and indexes the page map of `region` (0 to 30). 1 on success; 0 on a
-  // short read or when the map's first byte is not 11.
+  // Loads the page map of `region` (0 to 30), replacing what was loaded for
+  // it before. 1 on success; 0 on a short read or when the map's first byte
+  // is not 11, nothing being changed then. The map is indexed on the first
+  // lookup in the region.
   int LoadRegionMap(int32_t region);
 
   // Absolute file offset of record `number` of `table`, or 0 when there is no
@@ -195,18 +197,39 @@ class CTEVDatabase {
   int PageCount(int region, int table) const;
 
  private:
-  // One loaded region: group heads and groups of page numbers, and how many
-  // pages its map gives each table.
-  struct PageList {
-    std::array<int16_t, kPageListEntries> entries{};
-    std::array<int32_t, kTableCount> mapped{};
+  // One loaded region. Its page map is read and checked when it is loaded
+  // and kept as it was read; the first lookup in the region indexes it into
+  // the groups of pages of each table and lets the raw map go. Opening a file
+  // thus costs the reads of its maps and nothing more, and a region never
+  // looked at is never indexed. The index is a cache of the map: building it
+  // changes no answer, so the lookups that build it stay const, and the
+  // members they fill are mutable. One thread at a time uses the object.
+  struct RegionMap {
+    // The map bytes until the region is indexed; none for a region that was
+    // never loaded (every lookup in it finds nothing).
+    mutable std::unique_ptr<uint8_t[]> raw;
+    // Group of table t (1 to 32): pages[heads[t - 1]] to pages[heads[t] - 1],
+    // the pages 1 to 8191 the map gives t, in ascending order.
+    mutable std::array<int32_t, kTableCount + 1> heads{};
+    mutable std::vector<int16_t> pages;
   };
+
+  // Reads the name record at `offset` into `buffer` without clearing it
+  // first and sets `text` to the length of its text, counted only over the
+  // bytes read (at most 255). False when the offset is below 1 or fewer than
+  // 13 bytes could be read. Bytes of `buffer` beyond those read are left as
+  // they were, except the last, which is set to zero.
+  bool ReadNameRec(int32_t offset, NameRecImage& buffer, size_t& text);
+
+  // The index of region `region` (below regions_.size()), built from its raw
+  // map on first use.
+  const RegionMap& Indexed(size_t region) const;
 
   std::array<uint8_t, kHeaderSize> header_{};
   platform::FileHandle file_ = platform::kNoFile;
   bool read_only_ = false;
   std::array<uint8_t, kPageCountSize> page_counts_{};
-  std::vector<PageList> page_lists_;
+  std::vector<RegionMap> page_lists_;
   bool modified_ = false;
 };
 

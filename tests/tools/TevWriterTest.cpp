@@ -107,6 +107,17 @@ TEST(TevWriter, NameRecordLayoutAndPageEnds) {
   EXPECT_EQ(f.PageCount(0, kNameTable), 2);
 }
 
+TEST(TevWriter, PatchRunsAcrossChunks) {
+  TevFile f(1);
+  Bytes bytes(8192 + 40);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + 1);
+  const int64_t at = PageOffset(0, 0) - 20;  // the fixed area's last bytes, then two pages
+  f.Patch(at, bytes);
+  EXPECT_EQ(f.Read(at, bytes.size()), bytes);
+  EXPECT_EQ(f.Read(at - 1, 1), Bytes{0});
+  EXPECT_EQ(f.Read(at + static_cast<int64_t>(bytes.size()), 1), Bytes{0});
+}
+
 TEST(TevWriter, Region30PageGivesSparseFile) {
   TevFile f(31);
   f.AddPage(30, 5, 2);

@@ -1,0 +1,523 @@
+// Benchmarks of the database engine and the record windows, each beside the
+// bare system calls (or the bare toolkit work) that do the same thing, run
+// in the same process on the same files, so that their ratio holds on a busy
+// machine. Prints a table of project time, bare time and their ratio (min
+// and median over the repetitions) and the memory an open allocates.
+//
+//   kinscope_bench [--benchmark_repetitions=N ...]   (scripts/bench runs it)
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QString>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <new>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "BenchFiles.h"
+#include "Explor1.h"
+#include "RecordTypes.h"
+#include "RecordWindow.h"
+#include "RecordWindowTable.h"
+#include "TEVDatabase.h"
+#include "TreeCheck.h"
+
+// Every allocation of the process is counted, so that the memory an open
+// takes can be told.
+namespace {
+size_t g_allocated = 0;   // bytes handed out, ever
+size_t g_allocations = 0;
+size_t g_live = 0;        // bytes handed out and not yet freed
+}  // namespace
+
+void* operator new(size_t size) {
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (p == nullptr) throw std::bad_alloc();
+  const size_t usable = malloc_usable_size(p);
+  g_allocated += size;
+  ++g_allocations;
+  g_live += usable;
+  return p;
+}
+void operator delete(void* p) noexcept {
+  if (p == nullptr) return;
+  g_live -= malloc_usable_size(p);
+  std::free(p);
+}
+void operator delete(void* p, size_t) noexcept { operator delete(p); }
+
+namespace {
+
+using kinscope::CTEVDatabase;
+
+bench::BenchFiles g_files;
+std::string g_sample;
+
+// A file opened for the bare reads; closed at exit.
+int OpenFd(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    std::perror(path.c_str());
+    std::exit(2);
+  }
+  return fd;
+}
+
+void Pread(int fd, void* buffer, size_t count, int64_t offset) {
+  benchmark::DoNotOptimize(::pread(fd, buffer, count, static_cast<off_t>(offset)));
+}
+
+// Opens `path` read-only for the engine; exits when it cannot.
+void OpenOrExit(CTEVDatabase& db, const std::string& path) {
+  if (db.OpenDatabase(path, 1) != kinscope::kOpenOk) {
+    std::fprintf(stderr, "cannot open %s\n", path.c_str());
+    std::exit(2);
+  }
+}
+
+// Open and close ---------------------------------------------------------
+
+void OpenProject(benchmark::State& state, const std::string* path) {
+  for (auto _ : state) {
+    CTEVDatabase db;
+    benchmark::DoNotOptimize(db.OpenDatabase(*path, 1));
+    db.CloseDatabase();
+  }
+}
+
+// An open followed by one lookup in each of the 31 regions (the first record
+// of table 2 there), so that every region's page list is made.
+void OpenLookupProject(benchmark::State& state, const std::string* path) {
+  std::vector<int32_t> firsts;
+  {
+    CTEVDatabase db;
+    OpenOrExit(db, *path);
+    int32_t before = 0;
+    for (int r = 0; r < 31; ++r) {
+      firsts.push_back(before + 1);
+      before += db.PageCount(r, 2) * 37;
+    }
+    db.CloseDatabase();
+  }
+  for (auto _ : state) {
+    CTEVDatabase db;
+    benchmark::DoNotOptimize(db.OpenDatabase(*path, 1));
+    for (int32_t n : firsts) benchmark::DoNotOptimize(db.LocateRecord(n, 2, 221, 37));
+    db.CloseDatabase();
+  }
+}
+
+// What opening does on the file: open, lock, header, every page map, the
+// page-count table, close.
+void OpenBare(benchmark::State& state, const std::string* path) {
+  std::array<uint8_t, 8192> buffer{};
+  int regions = 0;
+  {
+    const int fd = OpenFd(*path);
+    Pread(fd, buffer.data(), 1685, 0);
+    regions = std::min(31, static_cast<int>(buffer[18] | buffer[19] << 8));
+    ::close(fd);
+  }
+  for (auto _ : state) {
+    const int fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
+    benchmark::DoNotOptimize(::flock(fd, LOCK_SH | LOCK_NB));
+    Pread(fd, buffer.data(), 1685, 0);
+    for (int r = 0; r < regions; ++r)
+      Pread(fd, buffer.data(), 8192, int64_t{r} * kinscope::kRegionSize + kinscope::kRegionBase);
+    Pread(fd, buffer.data(), 8192, kinscope::kPageCountOffset);
+    ::close(fd);
+  }
+}
+
+// Record reads -------------------------------------------------------------
+
+// Random RINs of the large file and their offsets.
+struct RinSet {
+  std::vector<int32_t> rins;
+  std::vector<int64_t> offsets;
+};
+
+const RinSet& Rins() {
+  static const RinSet set = [] {
+    RinSet s;
+    std::mt19937 random(13);
+    std::uniform_int_distribution<int32_t> pick(1, bench::kIndividuals);
+    CTEVDatabase db;
+    OpenOrExit(db, g_files.large);
+    for (int i = 0; i < 4096; ++i) {
+      s.rins.push_back(pick(random));
+      s.offsets.push_back(db.LocateRecord(s.rins.back(), 2, 221, 37));
+    }
+    db.CloseDatabase();
+    return s;
+  }();
+  return set;
+}
+
+void LoadIndividProject(benchmark::State& state) {
+  const RinSet& set = Rins();
+  CTEVDatabase db;
+  OpenOrExit(db, g_files.large);
+  kinscope::IndividImage record{};
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(db.LoadIndivid(record, set.rins[i++ % set.rins.size()]));
+  }
+  db.CloseDatabase();
+}
+
+void LoadIndividBare(benchmark::State& state) {
+  const RinSet& set = Rins();
+  const int fd = OpenFd(g_files.large);
+  std::array<uint8_t, 221> record{};
+  size_t i = 0;
+  for (auto _ : state) Pread(fd, record.data(), 221, set.offsets[i++ % set.offsets.size()]);
+  ::close(fd);
+}
+
+// Record numbers spread over the tables and the 31 regions of the sparse
+// file, some of them not found.
+struct Query {
+  int32_t number;
+  int table;
+  int size;
+  int per_page;
+};
+
+const std::vector<Query>& Queries() {
+  static const std::vector<Query> queries = [] {
+    std::vector<Query> q;
+    for (int32_t n = 1; n <= 31 * 74; n += 37) q.push_back({n, 2, 221, 37});
+    for (int32_t n = 1; n <= 31 * 512; n += 1000) q.push_back({n, 10, 16, 512});
+    for (int32_t n = 1; n <= 31 * 77; n += 200) q.push_back({n, 3, 106, 77});
+    for (int32_t n : {0, -5, 31 * 74 + 1, 1000000}) q.push_back({n, 2, 221, 37});
+    q.push_back({1, 7, 100, 81});  // a table without pages
+    std::shuffle(q.begin(), q.end(), std::mt19937(13));
+    return q;
+  }();
+  return queries;
+}
+
+void LocateProject(benchmark::State& state) {
+  const std::vector<Query>& queries = Queries();
+  CTEVDatabase db;
+  OpenOrExit(db, g_files.sparse31);
+  size_t i = 0;
+  for (auto _ : state) {
+    const Query& q = queries[i++ % queries.size()];
+    benchmark::DoNotOptimize(db.LocateRecord(q.number, q.table, q.size, q.per_page));
+  }
+  db.CloseDatabase();
+}
+
+// The read that a located record costs, for scale.
+void LocateBare(benchmark::State& state) {
+  std::vector<int64_t> offsets;
+  {
+    CTEVDatabase db;
+    OpenOrExit(db, g_files.sparse31);
+    for (const Query& q : Queries()) {
+      const int64_t at = db.LocateRecord(q.number, q.table, q.size, q.per_page);
+      if (at != 0) offsets.push_back(at);
+    }
+    db.CloseDatabase();
+  }
+  const int fd = OpenFd(g_files.sparse31);
+  std::array<uint8_t, 221> record{};
+  size_t i = 0;
+  for (auto _ : state) Pread(fd, record.data(), 221, offsets[i++ % offsets.size()]);
+  ::close(fd);
+}
+
+// Name records -------------------------------------------------------------
+
+enum class NameRead { kLoadNameRec, kNameRecText, kLoadINameRec };
+
+void NameProject(benchmark::State& state, NameRead what) {
+  const std::vector<int32_t>& offsets =
+      what == NameRead::kLoadINameRec ? g_files.iname_offsets : g_files.name_offsets;
+  CTEVDatabase db;
+  OpenOrExit(db, g_files.large);
+  kinscope::NameRecImage name{};
+  kinscope::INameRecImage iname{};
+  size_t i = 0;
+  for (auto _ : state) {
+    const int32_t at = offsets[(i++ * 7919) % offsets.size()];
+    switch (what) {
+      case NameRead::kLoadNameRec:
+        benchmark::DoNotOptimize(db.LoadNameRec(at, name));
+        break;
+      case NameRead::kNameRecText:
+        benchmark::DoNotOptimize(db.NameRecText(at));
+        break;
+      case NameRead::kLoadINameRec:
+        benchmark::DoNotOptimize(db.LoadINameRec(at, iname));
+        break;
+    }
+  }
+  db.CloseDatabase();
+}
+
+void NameBare(benchmark::State& state, NameRead what) {
+  const bool iname = what == NameRead::kLoadINameRec;
+  const std::vector<int32_t>& offsets = iname ? g_files.iname_offsets : g_files.name_offsets;
+  const size_t length = iname ? kinscope::kINameRecRead : kinscope::kNameRecRead;
+  const int fd = OpenFd(g_files.large);
+  std::array<uint8_t, 272> buffer{};
+  size_t i = 0;
+  for (auto _ : state) Pread(fd, buffer.data(), length, offsets[(i++ * 7919) % offsets.size()]);
+  ::close(fd);
+}
+
+// The index tree -----------------------------------------------------------
+
+void TreeWalkProject(benchmark::State& state) {
+  CTEVDatabase db;
+  OpenOrExit(db, g_files.large);
+  for (auto _ : state) benchmark::DoNotOptimize(CheckIndexTree(db).order.size());
+  db.CloseDatabase();
+}
+
+// The reads of the walk: each node in order and its individual's name record.
+void TreeWalkBare(benchmark::State& state) {
+  std::vector<std::pair<int64_t, int32_t>> reads;
+  {
+    CTEVDatabase db;
+    OpenOrExit(db, g_files.large);
+    for (int32_t node : CheckIndexTree(db).order) {
+      reads.emplace_back(db.LocateRecord(node, 10, 16, 512),
+                         g_files.iname_offsets[static_cast<size_t>(node - 1)]);
+    }
+    db.CloseDatabase();
+  }
+  const int fd = OpenFd(g_files.large);
+  std::array<uint8_t, 272> buffer{};
+  for (auto _ : state) {
+    for (const auto& [node_at, name_at] : reads) {
+      Pread(fd, buffer.data(), 16, node_at);
+      Pread(fd, buffer.data(), kinscope::kINameRecRead, name_at);
+    }
+  }
+  ::close(fd);
+}
+
+// Record windows -----------------------------------------------------------
+
+class BenchHost : public kinscope::TRecordHost {
+ public:
+  void OpenRecordWindow(int32_t, int32_t) override {}
+  CTEVDatabase* Database() const override { return db; }
+  CTEVDatabase* db = nullptr;
+};
+
+// Constructs the individual window on RIN 1 of the sample database, fills
+// it and shows it, its events (painting included) processed.
+void ShowIndividualWindow(BenchHost& host) {
+  auto window = kinscope::CreateRecordWindow(kinscope::kIndividualCode, nullptr, host);
+  window->ShowRecord(host.db, 1);
+  window->show();
+  QApplication::processEvents();
+}
+
+// The toolkit's share: an empty dialog shown the same way.
+void ShowEmptyDialog() {
+  QDialog dialog;
+  dialog.resize(400, 300);
+  dialog.show();
+  QApplication::processEvents();
+}
+
+void WindowProject(benchmark::State& state) {
+  CTEVDatabase db;
+  OpenOrExit(db, g_sample);
+  BenchHost host;
+  host.db = &db;
+  for (auto _ : state) ShowIndividualWindow(host);
+  db.CloseDatabase();
+}
+
+void WindowBare(benchmark::State& state) {
+  for (auto _ : state) ShowEmptyDialog();
+}
+
+// Report -------------------------------------------------------------------
+
+// Collects the time of every repetition by case and side; prints nothing.
+class Collector : public benchmark::BenchmarkReporter {
+ public:
+  bool ReportContext(const Context&) override { return true; }
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      const std::string& name = run.run_name.function_name;
+      const size_t slash = name.rfind('/');
+      auto& side = times[name.substr(0, slash)];
+      (name.substr(slash + 1) == "project" ? side.first : side.second)
+          .push_back(run.GetAdjustedRealTime());
+    }
+  }
+  std::map<std::string, std::pair<std::vector<double>, std::vector<double>>> times;
+};
+
+double Min(std::vector<double> v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// Nanoseconds in a readable unit.
+std::string Time(double ns) {
+  char text[32];
+  if (ns >= 1e6) std::snprintf(text, sizeof text, "%.2f ms", ns / 1e6);
+  else if (ns >= 1e3) std::snprintf(text, sizeof text, "%.2f us", ns / 1e3);
+  else std::snprintf(text, sizeof text, "%.0f ns", ns);
+  return text;
+}
+
+struct OpenMemory {
+  std::string file;
+  int regions;
+  size_t allocated;
+  size_t allocations;
+  size_t live_after_close;
+  size_t live_after_release;
+};
+
+OpenMemory MeasureOpen(const std::string& name, const std::string& path, int regions) {
+  auto db = std::make_unique<CTEVDatabase>();
+  const size_t allocated = g_allocated;
+  const size_t allocations = g_allocations;
+  const size_t live = g_live;
+  OpenOrExit(*db, path);
+  OpenMemory m{name, regions, g_allocated - allocated, g_allocations - allocations, 0, 0};
+  db->CloseDatabase();
+  m.live_after_close = g_live - live;
+  db->ReleasePageLists();
+  m.live_after_release = g_live - live;
+  return m;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  // The offscreen platform warns about every window it sizes; the table is
+  // what this program prints.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type != QtDebugMsg && !text.contains(QLatin1String("propagateSizeHints")))
+      std::fprintf(stderr, "%s\n", qPrintable(text));
+  });
+
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("kinscope-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  g_files = bench::WriteBenchFiles(dir.string());
+  g_sample = KINSCOPE_SAMPLE_DB;
+
+  // Go is pressed on the main window, so the toolkit's first-time work is
+  // done when the first record window comes: it is measured on its own.
+  const auto since = [](std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+        .count();
+  };
+  const auto main_start = std::chrono::steady_clock::now();
+  kinscope::TForm1 main_window;
+  main_window.show();
+  QApplication::processEvents();
+  const double main_window_ns = since(main_start);
+
+  // The first record window of the process.
+  double first_window_ns = 0;
+  {
+    CTEVDatabase db;
+    OpenOrExit(db, g_sample);
+    BenchHost host;
+    host.db = &db;
+    const auto start = std::chrono::steady_clock::now();
+    ShowIndividualWindow(host);
+    first_window_ns = since(start);
+    db.CloseDatabase();
+  }
+  const std::vector<OpenMemory> memory = {MeasureOpen("sparse31", g_files.sparse31, 31),
+                                          MeasureOpen("full31", g_files.full31, 31),
+                                          MeasureOpen("large", g_files.large, 5)};
+  {
+    CTEVDatabase db;
+    OpenOrExit(db, g_files.large);
+    if (!CheckIndexTree(db).Sound()) std::fprintf(stderr, "warning: the large index is unsound\n");
+    db.CloseDatabase();
+  }
+
+  const auto pair = [](const std::string& name, auto project, auto bare) {
+    benchmark::RegisterBenchmark((name + "/project").c_str(), project);
+    benchmark::RegisterBenchmark((name + "/bare").c_str(), bare);
+  };
+  pair("open+close sparse31", [](benchmark::State& s) { OpenProject(s, &g_files.sparse31); },
+       [](benchmark::State& s) { OpenBare(s, &g_files.sparse31); });
+  pair("open+close full31", [](benchmark::State& s) { OpenProject(s, &g_files.full31); },
+       [](benchmark::State& s) { OpenBare(s, &g_files.full31); });
+  pair("open+lookup in 31 regions+close sparse31",
+       [](benchmark::State& s) { OpenLookupProject(s, &g_files.sparse31); },
+       [](benchmark::State& s) { OpenBare(s, &g_files.sparse31); });
+  pair("open+lookup in 31 regions+close full31",
+       [](benchmark::State& s) { OpenLookupProject(s, &g_files.full31); },
+       [](benchmark::State& s) { OpenBare(s, &g_files.full31); });
+  pair("open+close large", [](benchmark::State& s) { OpenProject(s, &g_files.large); },
+       [](benchmark::State& s) { OpenBare(s, &g_files.large); });
+  pair("LoadIndivid", LoadIndividProject, LoadIndividBare);
+  pair("LocateRecord (vs pread 221)", LocateProject, LocateBare);
+  pair("LoadNameRec", [](benchmark::State& s) { NameProject(s, NameRead::kLoadNameRec); },
+       [](benchmark::State& s) { NameBare(s, NameRead::kLoadNameRec); });
+  pair("NameRecText", [](benchmark::State& s) { NameProject(s, NameRead::kNameRecText); },
+       [](benchmark::State& s) { NameBare(s, NameRead::kNameRecText); });
+  pair("LoadINameRec", [](benchmark::State& s) { NameProject(s, NameRead::kLoadINameRec); },
+       [](benchmark::State& s) { NameBare(s, NameRead::kLoadINameRec); });
+  pair("index walk 300000 nodes", TreeWalkProject, TreeWalkBare);
+  pair("window later (vs empty dialog)", WindowProject, WindowBare);
+
+  Collector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  benchmark::Shutdown();
+
+  std::printf("| case | project min | project median | bare min | bare median | ratio min |"
+              " ratio median |\n");
+  std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+  for (const auto& [name, sides] : collector.times) {
+    const double pm = Min(sides.first), pd = Median(sides.first);
+    const double bm = Min(sides.second), bd = Median(sides.second);
+    std::printf("| %s | %s | %s | %s | %s | %.2f | %.2f |\n", name.c_str(), Time(pm).c_str(),
+                Time(pd).c_str(), Time(bm).c_str(), Time(bd).c_str(), bm > 0 ? pm / bm : 0.0,
+                bd > 0 ? pd / bd : 0.0);
+  }
+  std::printf("| window first (once) | %s | | | | | |\n", Time(first_window_ns).c_str());
+  std::printf("| main window shown, toolkit start (once) | %s | | | | | |\n\n",
+              Time(main_window_ns).c_str());
+
+  std::printf("| file | regions | raw maps | allocated by open | allocations | live after close |"
+              " live after release |\n");
+  std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+  for (const OpenMemory& m : memory) {
+    std::printf("| %s | %d | %.1f KB | %.1f KB | %zu | %.1f KB | %.1f KB |\n", m.file.c_str(),
+                m.regions, m.regions * 8192 / 1024.0, static_cast<double>(m.allocated) / 1024.0,
+                m.allocations, static_cast<double>(m.live_after_close) / 1024.0,
+                static_cast<double>(m.live_after_release) / 1024.0);
+  }
+  std::filesystem::remove_all(dir);
+  return 0;
+}
