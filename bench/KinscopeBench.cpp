@@ -33,6 +33,7 @@
 #include "RecordWindow.h"
 #include "RecordWindowTable.h"
 #include "TEVDatabase.h"
+#include "Dump.h"
 #include "TreeCheck.h"
 
 // Every allocation of the process is counted, so that the memory an open
@@ -314,6 +315,18 @@ void TreeWalkBare(benchmark::State& state) {
   ::close(fd);
 }
 
+// kinscope-dump's index command: the walk, every node's name, owner and key,
+// the runs, and the text printed.
+void DumpIndexProject(benchmark::State& state) {
+  CTEVDatabase db;
+  OpenOrExit(db, g_files.large);
+  for (auto _ : state) {
+    const kinscope::dump::Result r = kinscope::dump::Index(db);
+    benchmark::DoNotOptimize(kinscope::dump::Text("index", r.doc).size());
+  }
+  db.CloseDatabase();
+}
+
 // Record windows -----------------------------------------------------------
 
 class BenchHost : public kinscope::TRecordHost {
@@ -489,6 +502,7 @@ int main(int argc, char** argv) {
   pair("LoadINameRec", [](benchmark::State& s) { NameProject(s, NameRead::kLoadINameRec); },
        [](benchmark::State& s) { NameBare(s, NameRead::kLoadINameRec); });
   pair("index walk 300000 nodes", TreeWalkProject, TreeWalkBare);
+  pair("kinscope-dump index 300000 nodes (vs the walk's reads)", DumpIndexProject, TreeWalkBare);
   pair("window later (vs empty dialog)", WindowProject, WindowBare);
 
   Collector collector;
