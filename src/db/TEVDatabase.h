@@ -193,6 +193,10 @@ class CTEVDatabase {
   // Pages of `table` (1 to 32) in `region` per the page-count table; 0 for a
   // region or table out of range.
   int PageCount(int region, int table) const;
+  // Pages the page map of `region` gives `table` (1 to 32), page 0 counted
+  // for table 11; 0 for a region whose map is not loaded or a table out of
+  // range. Records of the table in the region lie on no more pages than this.
+  int MappedPages(int region, int table) const;
 
  private:
   // One loaded region: group heads and groups of page numbers, and how many
