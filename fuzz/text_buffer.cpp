@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           } else if (kind % 4 == 1) {
             double real = 0;
             const std::vector<uint8_t> bytes = in.Bytes(sizeof real);
-            std::memcpy(&real, bytes.data(), bytes.size());
+            if (!bytes.empty()) std::memcpy(&real, bytes.data(), bytes.size());
             args.emplace_back(real);
           } else if (kind % 4 == 2) {
             held.push_back(in.Text(40));
