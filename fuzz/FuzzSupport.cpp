@@ -49,7 +49,7 @@ Described Describe(Input& in) {
     }
   };
   for (int n = in.U8() % 8; n > 0; --n) {
-    const int offset = in.U16() % (tevwriter::kHeaderSize - 3);
+    const int offset = static_cast<int>(in.U16() % (tevwriter::kHeaderSize - 3));
     const int32_t value = in.I32();
     f.SetHeaderI32(offset, value);
   }

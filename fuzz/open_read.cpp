@@ -78,7 +78,11 @@ std::pair<const TableSpec*, int32_t> ReadAll(CTEVDatabase& db, fuzz::Input& in,
   }
   const int32_t low = db.HeaderI32(kHdrNameAreaStart);
   const int32_t high = db.HeaderI32(kHdrNameAreaEnd);
-  for (int32_t o : {low, low - 1, low + 1, high, high - 1, high + 1, INT32_MAX, -1, 0, 1, in.I32()}) {
+  auto plus = [](int32_t a, int32_t b) {  // wraps as the file's 32-bit offsets would
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+  };
+  for (int32_t o : {low, plus(low, -1), plus(low, 1), high, plus(high, -1), plus(high, 1),
+                    INT32_MAX, -1, 0, 1, in.I32()}) {
     offsets.push_back(o);
   }
   for (const int32_t o : offsets) {
