@@ -2,8 +2,8 @@
 # the build needs when any is missing, then configures and builds into the
 # folder given as the first argument, with any further CMake arguments.
 # Runs on its own too: bash scripts/setup.sh BUILD_DIR [CMAKE ARGS...]
-# A caller may name further packages in setup_extra_packages and build one
-# target only with setup_target.
+# SETUP_EXTRA_PACKAGES names further packages (the fuzz build's clang);
+# SETUP_TARGETS limits the build to those targets, SETUP_JOBS sets its jobs.
 set -euo pipefail
 setup_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -12,7 +12,9 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev 
           fonts-dejavu-core fonts-liberation
           # the validators of the installed files and the Debian package's tools
           desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils
-          libfile-mimeinfo-perl dpkg-dev file ${setup_extra_packages:-})
+          libfile-mimeinfo-perl dpkg-dev file)
+# shellcheck disable=SC2206
+packages+=(${SETUP_EXTRA_PACKAGES:-})
 
 missing=()
 for p in "${packages[@]}"; do
@@ -29,4 +31,6 @@ fi
 build_dir="$1"
 shift
 cmake -S "$setup_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build_dir" -j2 ${setup_target:+--target "$setup_target"}
+# shellcheck disable=SC2206
+targets=(${SETUP_TARGETS:+--target $SETUP_TARGETS})
+cmake --build "$build_dir" -j"${SETUP_JOBS:-2}" "${targets[@]}"

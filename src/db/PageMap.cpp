@@ -61,6 +61,16 @@ int CTEVDatabase::PageCount(int region, int table) const {
   return DecodeI16(page_counts_.data(), static_cast<size_t>(region * kTableCount + table - 1) * 2);
 }
 
+int CTEVDatabase::MappedPages(int region, int table) const {
+  if (region < 0 || static_cast<size_t>(region) >= page_lists_.size() || table < 1 ||
+      table > kTableCount) {
+    return 0;
+  }
+  const RegionMap& map = Indexed(static_cast<size_t>(region));
+  const auto t = static_cast<size_t>(table);
+  return map.heads[t] - map.heads[t - 1];
+}
+
 int64_t CTEVDatabase::LocateRecord(int32_t number, int table, int size, int per_page) const {
   if (number < 1 || table < 1 || table > kTableCount || size < 1 || per_page < 1) return 0;
 

@@ -195,6 +195,10 @@ class CTEVDatabase {
   // Pages of `table` (1 to 32) in `region` per the page-count table; 0 for a
   // region or table out of range.
   int PageCount(int region, int table) const;
+  // Pages 1 to 8191 that the page map of `region` gives `table` (1 to 32);
+  // 0 for a region whose map is not loaded or a table out of range. Records
+  // of the table in the region lie on no more pages than this.
+  int MappedPages(int region, int table) const;
 
  private:
   // One loaded region. Its page map is read and checked when it is loaded
