@@ -19,9 +19,7 @@ void TIndivIXForm::ShowRecord(CTEVDatabase* db, int32_t node) {
   setWindowTitle(QString::asprintf("Individual Index %d", node));
   ShowLinks();
   // The name is read whatever the result: a failed read leaves the text empty.
-  INameRecImage name;  // LoadINameRec clears it
-  db->LoadINameRec(I32(indexnode::kName), name);
-  ui.Label5->setText(RecordText(name.data() + iname::kText, kINameTextMax));
+  ui.Label5->setText(INameText(*db, I32(indexnode::kName)));
 }
 
 }  // namespace kinscope

@@ -48,9 +48,7 @@ void TIndivForm::ShowRecord(CTEVDatabase* db, int32_t rin) {
   setWindowTitle(QString::asprintf("Individual Record %d", rin));
   ShowLinks();
   // The first name; empty when there is none or it cannot be read.
-  INameRecImage name;  // LoadINameRec clears it
-  db->LoadINameRec(I32(individ::kStartnames), name);
-  ui.Label2->setText(RecordText(name.data() + iname::kText, kINameTextMax));
+  ui.Label2->setText(INameText(*db, I32(individ::kStartnames)));
   ui.UID->setText(Num(I32(individ::kRelDescr)));
   ui.Source_cnt->setText(Num(U8(individ::kSourceCnt)));
   ui.SP_cnt->setText(Num(U8(individ::kSPCnt)));

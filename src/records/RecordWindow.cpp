@@ -40,6 +40,12 @@ ByteViewSource TLinkedWindow::ByteSource() const {
           QString::asprintf("An embedded %s, %zu bytes", layout_.kind, layout_.size)};
 }
 
+QString TLinkedWindow::INameText(CTEVDatabase& db, int32_t offset) {
+  INameRecImage name;  // LoadINameRec clears it
+  db.LoadINameRec(offset, name);
+  return RecordText(name.data() + iname::kText, kINameTextMax);
+}
+
 void TRecordWindow::Open(CTEVDatabase* db, int32_t number) {
   db_ = db;
   number_ = number;

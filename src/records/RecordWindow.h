@@ -81,6 +81,9 @@ class TLinkedWindow : public QDialog {
   // The text of the name record at `offset` in the main window's database;
   // empty when it cannot be read.
   QString NameText(int32_t offset) const;
+  // The text of the individual's name record at `offset` in `db`, at most
+  // 256 characters; empty when there is none or it cannot be read.
+  static QString INameText(CTEVDatabase& db, int32_t offset);
 
   // Gives labels and buttons their Copy menu once the form is set up.
   void showEvent(QShowEvent* event) override;
