@@ -75,18 +75,16 @@ TreeReport Checked(CTEVDatabase& db) {
 
 std::set<int32_t> Nodes(const TreeReport& r) { return {r.order.begin(), r.order.end()}; }
 
-// No node of `nodes` has a negative child link. The unlink puts such a link
-// in the node's place as it stands (an empty tree when the node is the
-// root), so the tree check, which skips negative links, may call a tree
-// sound that an operation then loses nodes of.
-bool NoNegativeChildren(CTEVDatabase& db, const std::set<int32_t>& nodes) {
+// Every node of `nodes` names one of the target's name records. The insert
+// walks to the lesser side of a node whose name cannot be read, while the
+// check orders that node by the key of an empty name.
+bool NamesReadable(CTEVDatabase& db, const std::set<int32_t>& nodes,
+                   const std::vector<int32_t>& names) {
   for (const int32_t n : nodes) {
     IndexNodeImage image{};
     db.LoadIndexNode(image, n);
-    if (DecodeI32(image.data(), indexnode::kGreater) < 0 ||
-        DecodeI32(image.data(), indexnode::kLesser) < 0) {
-      return false;
-    }
+    const int32_t name = DecodeI32(image.data(), indexnode::kName);
+    if (std::find(names.begin(), names.end(), name) == names.end()) return false;
   }
   return true;
 }
@@ -139,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool within = before.Sound() && !had.empty() && *had.rbegin() <= bound &&
                         node >= 1 && node <= nodes && node <= bound &&
                         static_cast<int32_t>(names.size()) <= db.HeaderI32(kHdrIndividBound) &&
-                        NoNegativeChildren(db, had);
+                        NamesReadable(db, had, names);
     const bool in_tree = had.count(node) != 0;
     int32_t offset = 0;
     if (op == 0) {

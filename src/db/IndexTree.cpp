@@ -102,7 +102,8 @@ void CTEVDatabase::ReinsertNode(int32_t node, int32_t name_offset) {
     StoreIndexNode(fresh, node);
     UpdateHeader();
   };
-  if (HeaderI32(kHdrRootNode) == 0) {
+  // A root of 0, or a negative one, reaches no node: the node becomes the root.
+  if (HeaderI32(kHdrRootNode) <= 0) {
     plant_root();
     return;
   }
@@ -112,7 +113,8 @@ void CTEVDatabase::ReinsertNode(int32_t node, int32_t name_offset) {
     if (Field(old, indexnode::kParent) >= 0 && Field(old, indexnode::kGreater) != node &&
         Field(old, indexnode::kLesser) != node) {
       UnlinkNode(node);
-      if (HeaderI32(kHdrRootNode) == 0) {
+      // A lone root whose greater link is negative leaves that link as the root.
+      if (HeaderI32(kHdrRootNode) <= 0) {
         plant_root();
         return;
       }

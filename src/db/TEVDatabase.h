@@ -177,7 +177,8 @@ class CTEVDatabase {
   // before every equal key. The walk stops at a negative link, one above the
   // individual bound or a node met twice, and links the node below the last
   // node read. Raises the individual bound to node + 1 when below the node
-  // (the largest node number leaves it as it is).
+  // (the largest node number leaves it as it is). A root of 0 or below, before
+  // or after the removal, reaches no node: the node becomes the root.
   void ReinsertNode(int32_t node, int32_t name_offset);
 
   // The header image, an exact copy of file bytes 0 to 1684 (plus what the

@@ -204,6 +204,17 @@ TEST(IndexTreeTest, ReinsertNode) {
     EXPECT_EQ(Node({0, 0, node[kP], name}), node);
     t.ExpectSound(row.order);
   }
+  for (const int32_t root : {1, -1}) {  // a lone root whose greater link is -1; a root of -1
+    SCOPED_TRACE(root);
+    Tree lone;
+    lone.Build("A");
+    lone.nodes[0][kG] = -1;
+    lone.root = root;
+    lone.Open();
+    lone.db.ReinsertNode(1, lone.nodes[0][kN]);
+    EXPECT_EQ(lone.Read(1), Node({0, 0, 0, lone.nodes[0][kN]}));
+    lone.ExpectSound({1});
+  }
   Tree t;  // the largest node number leaves the individual bound as it is
   t.Build("ABCDEFG");
   t.Open();
