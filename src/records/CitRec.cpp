@@ -31,8 +31,10 @@ void TCitation::ShowRecord(CTEVDatabase* db, int32_t crin) {
   CheckDateType(date);
   ui.rdatestr->setText(QString::fromLatin1(date.DateText().Text()));
   ui.btnRec_ptr->setText(Num(I32(cit::kRecPtr)));
-  // The owner type as a character and as a signed number.
-  ui.owner_type->setText(CharText(U8(cit::kOwnerType)) + ' ' + Num(I8(cit::kOwnerType)));
+  // The owner type as a character and as a signed number; the text ends at
+  // a zero byte, so an owner type of 0 shows nothing.
+  const uint8_t owner = U8(cit::kOwnerType);
+  ui.owner_type->setText(owner == 0 ? QString() : CharText(owner) + ' ' + Num(I8(cit::kOwnerType)));
 }
 
 void TCitation::btnRec_ptrClick() {

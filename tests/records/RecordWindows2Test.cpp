@@ -160,7 +160,7 @@ class RecordWindows2Test : public QObject {
     QTest::newRow("high byte: signed code") << 0xc8 << 5 << "" << none << "0" << ""
                                             << QString::fromLatin1("\xc8 -56") << -56 << false;
     QTest::newRow("no owner") << int{'B'} << 0 << "" << none << "0" << "" << "B 66" << -100 << false;
-    QTest::newRow("bad date type, owner 0") << 0 << 4 << "p. 7" << bad << "291" << "" << " 0" << 0
+    QTest::newRow("bad date type, owner 0") << 0 << 4 << "p. 7" << bad << "291" << "" << "" << 0
                                             << true;
   }
   void citations() {
