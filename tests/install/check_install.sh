@@ -48,6 +48,7 @@ case "$check" in
     expected="bin/kinscope
 bin/kinscope-dump
 share/applications/$id.desktop
+share/doc/kinscope/copyright
 share/icons/hicolor/scalable/apps/$id.svg
 share/metainfo/$id.metainfo.xml
 share/mime/packages/kinscope.xml"
@@ -58,12 +59,21 @@ share/mime/packages/kinscope.xml"
     ;;
   desktop)
     need desktop-file-validate desktop-file-utils
-    desktop-file-validate "$prefix/share/applications/$id.desktop"
+    # Hints and warnings are printed with exit status 0: none may be printed.
+    report="$(desktop-file-validate "$prefix/share/applications/$id.desktop" 2>&1)" ||
+      fail "desktop-file-validate: $report"
+    [ -z "$report" ] || fail "desktop-file-validate: $report"
     echo "ok: desktop-file-validate"
     ;;
   metainfo)
     need appstreamcli appstream
-    appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
+    report="$(appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" 2>&1)" ||
+      fail "appstreamcli: $report"
+    echo "$report"
+    # Errors, warnings and infos fail; only pedantic hints may stand.
+    ! grep -Eq '^[EWI]: ' <<<"$report" || fail "appstreamcli reports more than pedantic hints"
+    grep -q '<project_license>GPL-3.0-or-later</project_license>' \
+      "$prefix/share/metainfo/$id.metainfo.xml" || fail "the licence is not GPL-3.0-or-later"
     ;;
   mime)
     need xmllint libxml2-utils

@@ -32,11 +32,14 @@ contents="$(dpkg-deb -c "$deb")"
 for file in ./usr/bin/kinscope ./usr/bin/kinscope-dump ./usr/share/applications/$id.desktop \
             ./usr/share/mime/packages/kinscope.xml \
             ./usr/share/icons/hicolor/scalable/apps/$id.svg \
-            ./usr/share/metainfo/$id.metainfo.xml; do
+            ./usr/share/metainfo/$id.metainfo.xml ./usr/share/doc/kinscope/copyright; do
   grep -q " $file\$" <<<"$contents" || fail "$file is not in the package:"$'\n'"$contents"
   echo "holds: $file"
 done
 grep -q '^-rwxr-xr-x .* ./usr/bin/kinscope$' <<<"$contents" || fail "usr/bin/kinscope is not executable"
+
+dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/kinscope/copyright |
+  grep -q '^License: GPL-3.0-or-later$' || fail "the copyright file does not give GPL-3.0-or-later"
 
 field() {
   dpkg-deb -f "$deb" "$1"
