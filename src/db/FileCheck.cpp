@@ -50,8 +50,10 @@ class Checker {
   }
 
   void Add(Severity severity, std::string place, std::string what, int64_t offset = -1,
-           int32_t code = kNoRecordCode, int32_t number = 0) {
+           int32_t code = kNoRecordCode, int32_t number = 0, int region = -1, int page = -1) {
     Finding f;
+    f.region = region;
+    f.page = page;
     f.severity = severity;
     f.place = std::move(place);
     f.what = std::move(what);
@@ -154,8 +156,10 @@ void Checker::Maps() {
             first_beyond[static_cast<size_t>(t)] = p;
           }
         } else if (t != 0 && foreign++ == 0) {
+          // The finding is the page's, its offset that of its byte in the map.
           Add(Severity::kUnusual, region + " page " + Num(p),
-              "the page map names table " + Num(t) + ", which does not exist", base + p);
+              "the page map names table " + Num(t) + ", which does not exist", base + p,
+              kNoRecordCode, 0, r, p);
         }
       }
       if (foreign > 1) {
