@@ -79,7 +79,9 @@ QImage TFileMapView::Render(const FileMap& map, const std::set<std::pair<int, in
     pale[static_cast<size_t>(t)] = Pale(TableColor(t));
   }
   const QRgb no_table = NoTableColor().rgb();
-  const QRgb stripe = qRgb(0x30, 0x30, 0x30);
+  const QRgb stripe = qRgb(0x30, 0x30, 0x30);       // on a page of a table
+  const QRgb light_stripe = qRgb(0xb8, 0xb8, 0xb8);  // on a page of no table
+  const int edge = std::max(1, cell / 5);            // the width of a problem outline
   const QRgb red = ProblemColor().rgb();
   for (int r = 0; r < regions; ++r) {
     const std::vector<MapPage>& pages = map.regions[static_cast<size_t>(r)];
@@ -100,8 +102,10 @@ QImage TFileMapView::Render(const FileMap& map, const std::set<std::pair<int, in
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y0 + dy)) + x0;
         for (int dx = 0; dx < cell; ++dx) {
           QRgb c = colour;
-          if (page.past_end && (dx + dy) % 4 == 3) c = stripe;
-          if (problem && (cell < 3 || dx == 0 || dy == 0 || dx == cell - 1 || dy == cell - 1)) c = red;
+          if (page.past_end && (dx + dy) % 4 == 3) c = page.table != 0 ? stripe : light_stripe;
+          if (problem && (cell < 3 || dx < edge || dy < edge || dx >= cell - edge || dy >= cell - edge)) {
+            c = red;
+          }
           line[dx] = c;
         }
       }
@@ -188,7 +192,7 @@ QString TFileMapView::Legend() const {
     for (const MapPage& p : pages) present.insert(p.table);
   }
   const auto swatch = [](QRgb colour, const QString& name) {
-    return QStringLiteral("<span style=\"background-color:%1\">&nbsp;&nbsp;&nbsp;&nbsp;</span>&nbsp;%2 &nbsp; ")
+    return QStringLiteral("<span style=\"background-color:%1; border:1px solid #808080\">&nbsp;&nbsp;&nbsp;&nbsp;</span>&nbsp;%2 &nbsp; ")
         .arg(QColor(colour).name(), name.toHtmlEscaped());
   };
   QString html;
@@ -198,7 +202,7 @@ QString TFileMapView::Legend() const {
   html += swatch(TableColor(0).rgb(), QStringLiteral("no table"));
   html += swatch(NoTableColor().rgb(), QStringLiteral("a table that does not exist"));
   html += swatch(Pale(TableColor(2)), QStringLiteral("pale: not counted"));
-  html += QStringLiteral("<span style=\"color:#303030\">////</span>&nbsp;past the end of the file &nbsp; ");
+  html += QStringLiteral("<b>////</b>&nbsp;past the end of the file &nbsp; ");
   html += QStringLiteral("<span style=\"border:1px solid red;color:red\">[&nbsp;&nbsp;]</span>&nbsp;a problem");
   return html;
 }

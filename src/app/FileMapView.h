@@ -79,7 +79,7 @@ class TFileMapView : public QWidget {
  private:
   FileMap map_;
   std::set<std::pair<int, int>> problems_;
-  int cell_ = 4;
+  int cell_ = 6;
   QImage image_;
 };
 
