@@ -84,6 +84,7 @@ void TCheckWin::ShowReport(CheckReport report, FileMap file_map) {
   ui.twFindings->resizeColumnToContents(kSeverity);
   ui.twFindings->resizeColumnToContents(kOffset);
   map->SetMap(std::move(file_map), std::move(problems));
+  ui.sbZoom->setMaximum(map->MaxCellSize());
   map->SetCellSize(ui.sbZoom->value());
   ui.lblLegend->setText(map->Legend());
 }

@@ -129,8 +129,15 @@ void TFileMapView::SetMap(FileMap map, std::set<std::pair<int, int>> problems) {
   SetCellSize(cell_);
 }
 
+int TFileMapView::MaxCellSize() const {
+  const int64_t regions = std::max<int64_t>(1, static_cast<int64_t>(map_.regions.size()));
+  int cell = 24;
+  while (cell > 2 && (kLabelWidth + kColumns * cell) * regions * RegionHeight(cell) > (int64_t{32} << 20)) --cell;
+  return cell;
+}
+
 void TFileMapView::SetCellSize(int pixels) {
-  cell_ = std::clamp(pixels, 2, 24);
+  cell_ = std::clamp(pixels, 2, MaxCellSize());
   image_ = Render(map_, problems_, cell_);
   setFixedSize(image_.size());
   update();

@@ -33,8 +33,11 @@ class TFileMapView : public QWidget {
 
   // Shows `map`, outlining the pages of `problems` (region, page).
   void SetMap(FileMap map, std::set<std::pair<int, int>> problems);
-  // Cell size in pixels (2 to 24); redraws.
+  // Cell size in pixels (2 to MaxCellSize()); redraws.
   void SetCellSize(int pixels);
+  // The largest cell size whose image stays within 32 million pixels
+  // (128 MB) for the map shown: 24 for a few regions, 11 for 31.
+  int MaxCellSize() const;
   int CellSize() const { return cell_; }
 
   // The map shown.
