@@ -14,6 +14,7 @@
 
 #include "Coding.h"
 #include "Dump.h"
+#include "FileCheck.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
 #include "TempDir.h"
@@ -136,6 +137,19 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
     EXPECT_EQ(r.status, status) << reason;
     EXPECT_NE(r.doc.dump().find(reason), std::string::npos) << r.doc.dump(2);
   }
+}
+
+// A progress callback that says stop ends the check at that step.
+TEST_F(DumpTest, CheckStopsWhenAsked) {
+  int last = -1;
+  const CheckReport r = CheckDatabase(db_, path_, [&last](int done, int total) {
+    EXPECT_LT(done, total);
+    last = done;
+    return done < 3;
+  });
+  EXPECT_TRUE(r.cancelled);
+  EXPECT_EQ(last, 3);
+  EXPECT_EQ(CheckSummary(r), "stopped: no problems found so far");
 }
 
 // The program's stdout for `args`, and its exit status.
