@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QImage>
 #include <QString>
 #include <algorithm>
 #include <array>
@@ -34,6 +35,8 @@
 #include "RecordWindowTable.h"
 #include "TEVDatabase.h"
 #include "Dump.h"
+#include "FileCheck.h"
+#include "FileMapView.h"
 #include "TreeCheck.h"
 
 // Every allocation of the process is counted, so that the memory an open
@@ -327,6 +330,44 @@ void DumpIndexProject(benchmark::State& state) {
   db.CloseDatabase();
 }
 
+// The whole-file check and the file map ---------------------------------------
+
+void CheckProject(benchmark::State& state) {
+  CTEVDatabase db;
+  OpenOrExit(db, g_files.large);
+  for (auto _ : state) benchmark::DoNotOptimize(kinscope::CheckDatabase(db).findings.size());
+  db.CloseDatabase();
+}
+
+// The map of every page of a file: its page maps read and drawn, one cell
+// of 4 pixels a page, as the check window draws it.
+void MapProject(benchmark::State& state, const std::string* path) {
+  CTEVDatabase db;
+  OpenOrExit(db, *path);
+  for (auto _ : state) {
+    const QImage image = kinscope::TFileMapView::Render(kinscope::ReadFileMap(db), {}, 4);
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  db.CloseDatabase();
+}
+
+// The same maps read, and an image of the same size filled.
+void MapBare(benchmark::State& state, const std::string* path) {
+  const int fd = OpenFd(*path);
+  std::array<uint8_t, 8192> map{};
+  Pread(fd, map.data(), 1685, 0);
+  const int regions = std::min(31, static_cast<int>(map[18] | map[19] << 8));
+  for (auto _ : state) {
+    for (int r = 0; r < regions; ++r)
+      Pread(fd, map.data(), 8192, int64_t{r} * kinscope::kRegionSize + kinscope::kRegionBase);
+    QImage image(kinscope::TFileMapView::kLabelWidth + 128 * 4, regions * (64 * 4 + 6),
+                 QImage::Format_RGB32);
+    image.fill(Qt::white);
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  ::close(fd);
+}
+
 // Record windows -----------------------------------------------------------
 
 class BenchHost : public kinscope::TRecordHost {
@@ -504,6 +545,11 @@ int main(int argc, char** argv) {
   pair("index walk 300000 nodes", TreeWalkProject, TreeWalkBare);
   pair("kinscope-dump index 300000 nodes (vs the walk's reads)", DumpIndexProject, TreeWalkBare);
   pair("window later (vs empty dialog)", WindowProject, WindowBare);
+  pair("check large (vs the index walk's reads)", CheckProject, TreeWalkBare);
+  pair("file map of full31 read and drawn", [](benchmark::State& s) { MapProject(s, &g_files.full31); },
+       [](benchmark::State& s) { MapBare(s, &g_files.full31); });
+  pair("file map of large read and drawn", [](benchmark::State& s) { MapProject(s, &g_files.large); },
+       [](benchmark::State& s) { MapBare(s, &g_files.large); });
 
   Collector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);

@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "Backup.h"
+#include "CheckWin.h"
 #include "NameFind.h"
 #include "RecordLayouts.h"
 #include "wtev5date.h"
@@ -61,6 +62,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
   connect(ui.ebRecNum, &QLineEdit::returnPressed, this, &TForm1::btnGoClick);
   connect(ui.btnOrderNames, &QPushButton::clicked, this, &TForm1::btnOrderNamesClick);
   connect(ui.btnFind, &QPushButton::clicked, this, &TForm1::btnFindClick);
+  connect(ui.btnCheck, &QPushButton::clicked, this,
+          [this] { RunCheckWindow(this, *this, current_file_name_); });
   connect(ui.ebFind, &QLineEdit::returnPressed, this, &TForm1::btnFindClick);
   connect(ui.tvFound, &QTreeWidget::itemActivated, this,
           [this](QTreeWidgetItem* item, int) { OpenFound(item); });
@@ -110,7 +113,7 @@ void TForm1::OpenPath(const std::string& path) {
   ui.ebRecNum->setEnabled(true);
   ui.btnGo->setEnabled(true);
   ui.btnOrderNames->setEnabled(!read_only_);
-  for (QWidget* w : std::initializer_list<QWidget*>{ui.ebFind, ui.btnFind, ui.tvFound}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{ui.ebFind, ui.btnFind, ui.tvFound, ui.btnCheck}) {
     w->setEnabled(true);
   }
 }

@@ -11,6 +11,7 @@
 namespace kinscope {
 
 class CTEVDatabase;
+struct CheckReport;
 
 namespace dump {
 
@@ -19,7 +20,7 @@ using json = nlohmann::ordered_json;
 
 // Exit statuses.
 constexpr int kOk = 0;
-constexpr int kProblems = 1;     // check: the file has findings
+constexpr int kProblems = 1;     // check: the file is damaged (unusual findings alone give kOk)
 constexpr int kCannotOpen = 2;   // the file cannot be opened, or the arguments are wrong
 constexpr int kNoRecord = 3;     // record: not found or read short
 
@@ -50,8 +51,13 @@ Result Index(CTEVDatabase& db);
 // a "/" is taken as the start of a surname), found by descending the tree.
 Result Find(CTEVDatabase& db, const std::string& text);
 
-// A whole-file integrity report; kProblems when it found any.
-Result Check(CTEVDatabase& db);
+// The whole-file check (FileCheck.h) of `db`, opened from `path`: each
+// finding with its severity, place, record, region, page and offset, the
+// counts and the summary line. kProblems when it found damage; unusual
+// findings alone leave kOk. Nothing goes to stderr.
+Result Check(CTEVDatabase& db, const std::string& path = {});
+// The document of a check's report.
+json CheckDocument(const CheckReport& report);
 
 // `doc` of `command` as aligned text for reading.
 std::string Text(const std::string& command, const json& doc);

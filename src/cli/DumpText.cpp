@@ -115,10 +115,13 @@ std::string Text(const std::string& command, const json& doc) {
     return Object(head) + "\n" + Table(rows);
   }
   if (command == "check") {
-    if (doc["clean"].get<bool>()) return "clean: no problems found\n";
+    // One finding a line, then the summary on a line of its own.
     std::vector<std::vector<std::string>> rows;
-    for (const json& f : doc["findings"]) rows.push_back({f["place"].get<std::string>() + ":", f["reason"]});
-    return Table(rows);
+    for (const json& f : doc["findings"]) {
+      rows.push_back({f["place"].get<std::string>() + ":", f["severity"], f["what"],
+                      f["offset"].is_null() ? "" : "(offset " + Scalar(f["offset"]) + ")"});
+    }
+    return Table(rows) + doc["summary"].get<std::string>() + "\n";
   }
   return Object(doc);
 }

@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
   if (command == "record") result = dump::Record(db, code, number, bytes);
   if (command == "index") result = dump::Index(db);
   if (command == "find") result = dump::Find(db, text);
-  if (command == "check") result = dump::Check(db);
+  if (command == "check") result = dump::Check(db, path);
   if (!result.doc.is_null()) {
     std::cout << (json ? result.doc.dump(2) + "\n" : dump::Text(command, result.doc));
   }

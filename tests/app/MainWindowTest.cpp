@@ -234,6 +234,7 @@ class MainWindowTest : public QObject {
     QVERIFY(!form.ui.ebRecNum->isEnabled());
     QVERIFY(!form.ui.btnGo->isEnabled());
     QVERIFY(!form.ui.btnOrderNames->isEnabled());
+    QVERIFY(!form.ui.btnCheck->isEnabled());
     QVERIFY(form.ui.btnOpen->isEnabled());
     QCOMPARE(form.ui.cbxRecType->currentIndex(), -1);
     QCOMPARE(form.Database(), nullptr);
@@ -262,7 +263,7 @@ class MainWindowTest : public QObject {
     for (QWidget* w : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
       if (!w->isWindow()) controls.append(w);  // the file dialog is a window of its own
     }
-    QCOMPARE(controls.size(), 14);  // the ten of the layout and the four of Find
+    QCOMPARE(controls.size(), 15);  // the ten of the layout, the four of Find and Check...
     for (QWidget* a : controls) {
       QVERIFY2(form.rect().contains(a->geometry()), qPrintable(a->objectName()));
       for (QWidget* b : controls) {
@@ -329,6 +330,15 @@ class MainWindowTest : public QObject {
     QVERIFY(!form.Database()->IsReadOnly());
     QVERIFY(ControlsEnabled(form));
     QVERIFY(form.ui.btnOrderNames->isEnabled());  // the re-ordering is offered once a file is open
+    // Check... checks the open file through the main window's own object.
+    h_->modals.clear();
+    const auto on_modal = std::exchange(h_->on_modal, nullptr);
+    QTest::mouseClick(form.ui.btnCheck, Qt::LeftButton);
+    h_->on_modal = on_modal;
+    QCOMPARE(h_->modals.size(), size_t{1});
+    QCOMPARE(h_->modals[0].class_name, QString("kinscope::TCheckWin"));
+    QCOMPARE(h_->modals[0].owner, &form);
+    QVERIFY(h_->messages.empty());
   }
 
   // Read-only mode: the caption says so, the dialog's file is opened with

@@ -8,9 +8,13 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <tuple>
+
+#include "TevWriter.h"
 
 #include "Coding.h"
 #include "Dump.h"
+#include "FileCheck.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
 #include "TempDir.h"
@@ -86,7 +90,12 @@ std::string Contents(const std::string& path) {
 // Damage made with the engine's own writes on a fresh copy, one kind a row.
 TEST_F(DumpTest, CheckNamesEachDamage) {
   using Harm = std::function<void(CTEVDatabase&)>;
-  const std::pair<Harm, const char*> rows[] = {
+  struct Row {
+    Harm harm;
+    const char* reason;
+    int status = dump::kProblems;
+  };
+  const Row rows[] = {
       {[](CTEVDatabase& db) {
          db.SetNodeLink(CheckIndexTree(db).order.back(), db.HeaderI32(kHdrRootNode2), kGreaterLink);
        },
@@ -102,7 +111,7 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
          const uint8_t foreign = 40;
          db.WriteAt(static_cast<int32_t>(kRegionBase + 8000), &foreign, 1);
        },
-       "names table 40"},
+       "names table 40", dump::kOk},
       {[](CTEVDatabase& db) {
          IndividImage person{};
          db.LoadIndivid(person, 1);
@@ -113,7 +122,7 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
        "its owner is 2, not the individual"},
   };
   int copy = 0;
-  for (const auto& [harm, reason] : rows) {
+  for (const auto& [harm, reason, status] : rows) {
     const std::string path = dir_.File("damaged" + std::to_string(++copy) + ".tev");
     std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path);
     {
@@ -125,9 +134,64 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
     CTEVDatabase damaged;
     ASSERT_EQ(damaged.OpenDatabase(path, 1), kOpenOk);
     const dump::Result r = dump::Check(damaged);
-    EXPECT_EQ(r.status, dump::kProblems) << reason;
+    EXPECT_EQ(r.status, status) << reason;
     EXPECT_NE(r.doc.dump().find(reason), std::string::npos) << r.doc.dump(2);
   }
+}
+
+// A progress callback that says stop ends the check at that step.
+TEST_F(DumpTest, CheckStopsWhenAsked) {
+  int last = -1;
+  const CheckReport r = CheckDatabase(db_, path_, [&last](int done, int total) {
+    EXPECT_LT(done, total);
+    last = done;
+    return done < 3;
+  });
+  EXPECT_TRUE(r.cancelled);
+  EXPECT_EQ(last, 3);
+  EXPECT_EQ(CheckSummary(r), "stopped: no problems found so far");
+}
+
+// The program's stdout for `args`, and its exit status.
+std::pair<std::string, int> RunDumpOutput(const std::string& args) {
+  FILE* pipe = ::popen((std::string(KINSCOPE_DUMP) + " " + args + " 2>&1").c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+// Damage, then a page of no table: the text lists one finding a line and
+// ends with the summary on a line of its own; only damage gives exit 1.
+TEST_F(DumpTest, CheckTextAndExitStatusByDamage) {
+  const std::string damaged = dir_.File("damaged.tev");
+  std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, damaged);
+  const uint8_t foreign = 40;
+  ASSERT_TRUE(tevwriter::OverwriteFile(damaged, kRegionBase + 8000, {foreign}));
+  auto [out, status] = RunDumpOutput(damaged + " check");
+  EXPECT_EQ(status, dump::kOk);
+  EXPECT_EQ(out, "region 0 page 8000:  unusual  the page map names table 40, which does not exist"
+                 "  (offset 20288)\n1 problem found: 0 damage, 1 unusual\n");
+  {
+    CTEVDatabase db;
+    ASSERT_EQ(db.OpenDatabase(damaged, 0), kOpenOk);
+    NoteImage n{};
+    db.LoadNote(n, 2);
+    EncodeI32(n.data(), note::kPrevBlock, 7);
+    db.WriteRecord(n.data(), kNoteTable.size, 2, kNoteTable.table, kNoteTable.per_page);
+    db.SetNodeLink(CheckIndexTree(db).order.back(), db.HeaderI32(kHdrRootNode2), kGreaterLink);
+    db.CloseDatabase();
+  }
+  std::tie(out, status) = RunDumpOutput(damaged + " check");
+  EXPECT_EQ(status, dump::kProblems);
+  std::ifstream golden(std::string(KINSCOPE_GOLDEN) + "/check-damaged.txt");
+  EXPECT_EQ(out, std::string(std::istreambuf_iterator<char>(golden), {}));
+  std::tie(out, status) = RunDumpOutput(damaged + " check --json");
+  EXPECT_EQ(status, dump::kProblems);
+  const json doc = json::parse(out);
+  EXPECT_EQ(doc["damage"], 2);
+  EXPECT_EQ(doc["unusual"], 1);
 }
 
 int RunDump(const std::string& args) {

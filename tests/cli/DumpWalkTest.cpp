@@ -76,7 +76,7 @@ TEST(DumpWalkTest, NameChains) {
   EXPECT_TRUE(Checked(NameChain(kChain, false), 10.0).empty());
   const dump::json cycle = Checked(NameChain(kCycle, true), 1.0);
   ASSERT_EQ(cycle.size(), 1u);
-  EXPECT_EQ(cycle[0]["reason"], "the name chain comes back to this name");
+  EXPECT_EQ(cycle[0]["what"], "the name chain comes back to this name");
 }
 
 TEST(DumpWalkTest, NoteChains) {
@@ -84,8 +84,8 @@ TEST(DumpWalkTest, NoteChains) {
   // Block 1 starts the chain and the last block leads back to it.
   const dump::json cycle = Checked(NoteChain(kCycle, true), 1.0);
   ASSERT_EQ(cycle.size(), 2u);
-  EXPECT_EQ(cycle[0]["reason"], "its previous link is 0, not 1000");
-  EXPECT_EQ(cycle[1]["reason"], "the chain comes back to this record");
+  EXPECT_EQ(cycle[0]["what"], "its previous link is 0, not 1000");
+  EXPECT_EQ(cycle[1]["what"], "the chain comes back to this record");
 }
 
 TEST(DumpWalkTest, PageCountsOfEveryPage) {

@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <memory>
 
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "CheckWin.h"
 #include "CitRec.h"
 #include "Coding.h"
 #include "Explor1.h"
@@ -21,6 +25,7 @@
 #include "OeventRec.h"
 #include "ReventRec.h"
 #include "RecordLayouts.h"
+#include "TreeCheck.h"
 #include "UETypeRec.h"
 #include "UserEvRec.h"
 #include "rdateRec.h"
@@ -36,6 +41,46 @@ bool Save(QWidget& window, const QString& folder, const char* name) {
   if (!saved) std::fprintf(stderr, "screenshots: cannot write %s\n", name);
   window.hide();
   return saved;
+}
+
+// Damages a copy of the database the way files break: a note whose
+// previous link is wrong, an index node whose link leads back to the root,
+// an individual's name owned by another individual and a page map naming a
+// table that does not exist; then renders the check window and its map.
+bool SaveCheck(const char* database, const QString& folder) {
+  QTemporaryDir dir;
+  const QString copy = dir.filePath(QStringLiteral("damaged.tev"));
+  if (!dir.isValid() || !QFile::copy(QString::fromLocal8Bit(database), copy)) return false;
+  const std::string path = QFile::encodeName(copy).toStdString();
+  {
+    CTEVDatabase db;
+    if (db.OpenDatabase(path, 0) != kOpenOk) return false;
+    NoteImage note{};
+    db.LoadNote(note, 2);
+    EncodeI32(note.data(), note::kPrevBlock, 7);
+    db.WriteRecord(note.data(), kNoteTable.size, 2, kNoteTable.table, kNoteTable.per_page);
+    db.SetNodeLink(CheckIndexTree(db).order.back(), db.HeaderI32(kHdrRootNode2), kGreaterLink);
+    IndividImage person{};
+    db.LoadIndivid(person, 1);
+    const uint8_t other[4] = {2, 0, 0, 0};
+    db.WriteAt(DecodeI32(person.data(), individ::kStartnames) + static_cast<int32_t>(iname::kOwnerId), other, 4);
+    const uint8_t foreign = 40;
+    db.WriteAt(static_cast<int32_t>(kRegionBase + 60), &foreign, 1);
+    db.CloseDatabase();
+  }
+  TForm1 form;
+  form.OpenPath(path);
+  if (form.Database() == nullptr) return false;
+  TCheckWin check(&form, form);
+  check.setWindowTitle(QStringLiteral("Check -- damaged.tev"));
+  check.ShowReport(CheckDatabase(*form.Database(), path), ReadFileMap(*form.Database()));
+  check.ui.twFindings->selectRow(1);
+  bool ok = Save(check, folder, "check-window.png");
+  // The map's first rows, closer: the file's pages, then the pages past its end.
+  check.map->SetCellSize(12);
+  const int width = TFileMapView::kLabelWidth + 64 * 12;
+  ok = check.map->Image().copy(0, 0, width, 4 * 12).save(folder + "/file-map.png") && ok;
+  return ok;
 }
 
 }  // namespace
@@ -120,5 +165,5 @@ int main(int argc, char* argv[]) {
   TUEType event_type(&form, form);
   event_type.ShowRecord(db, 1);
   ok = Save(event_type, folder, "uetype-window.png") && ok;
-  return ok ? 0 : 1;
+  return SaveCheck(argv[1], folder) && ok ? 0 : 1;
 }

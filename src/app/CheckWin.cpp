@@ -1,0 +1,199 @@
+#include "CheckWin.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QProgressDialog>
+#include <QTableWidgetItem>
+#include <cstring>
+#include <optional>
+#include <set>
+#include <utility>
+
+#include "ByteView.h"
+#include "PlatformFile.h"
+#include "Seams.h"
+#include "TEVDatabase.h"
+
+namespace kinscope {
+namespace {
+
+// Bytes of the file outside any record, as the byte view shows them.
+inline constexpr FieldSpec kFileBytesFields[] = {
+    Of("bytes 0 to 7", 0, 8, FieldKind::kBytes),
+    Of("bytes 8 to 15", 8, 8, FieldKind::kBytes),
+};
+inline constexpr RecordLayout kFileBytes = MakeLayout("file bytes", 16, kFileBytesFields);
+
+enum Column { kWhere, kSeverity, kWhat, kOffset };
+
+}  // namespace
+
+TCheckWin::TCheckWin(QWidget* owner, TRecordHost& host) : QDialog(owner), host_(host) {
+  ui.setupUi(this);
+  map = new TFileMapView;
+  ui.saMap->setWidget(map);
+  ui.twFindings->horizontalHeader()->setStretchLastSection(false);
+  ui.twFindings->horizontalHeader()->setSectionResizeMode(kWhat, QHeaderView::Stretch);
+  ui.twFindings->verticalHeader()->hide();
+  ui.splitter->setStretchFactor(1, 2);
+  auto* copy = new QAction(QStringLiteral("Copy"), ui.twFindings);
+  copy->setObjectName(QStringLiteral("actCopy"));
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  ui.twFindings->addAction(copy);
+  ui.twFindings->setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(copy, &QAction::triggered, this, &TCheckWin::CopySelection);
+  connect(ui.twFindings, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OpenRow(row); });
+  connect(map, &TFileMapView::PageClicked, this, &TCheckWin::OpenPage);
+  connect(ui.sbZoom, qOverload<int>(&QSpinBox::valueChanged), map, &TFileMapView::SetCellSize);
+  connect(ui.btnSavePng, &QPushButton::clicked, this, &TCheckWin::SaveMap);
+}
+
+void TCheckWin::ShowReport(CheckReport report, FileMap file_map) {
+  report_ = std::move(report);
+  ui.lblSummary->setText(QString::fromStdString(CheckSummary(report_)));
+  ui.twFindings->setRowCount(static_cast<int>(report_.findings.size()));
+  std::set<std::pair<int, int>> problems;
+  int row = 0;
+  for (const Finding& f : report_.findings) {
+    const bool damage = f.severity == Severity::kDamage;
+    const QString cells[] = {QString::fromStdString(f.place), QString::fromLatin1(SeverityName(f.severity)),
+                             QString::fromStdString(f.what),
+                             f.offset < 0 ? QString() : QString::number(f.offset)};
+    for (int c = 0; c < 4; ++c) {
+      auto* item = new QTableWidgetItem(cells[c]);
+      if (c == kSeverity && damage) {
+        item->setForeground(QColor(0xc0, 0, 0));
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+      }
+      if (c == kOffset) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      ui.twFindings->setItem(row, c, item);
+    }
+    if (f.region >= 0 && f.page >= 0) problems.insert({f.region, f.page});
+    ++row;
+  }
+  ui.twFindings->resizeColumnToContents(kWhere);
+  ui.twFindings->resizeColumnToContents(kSeverity);
+  ui.twFindings->resizeColumnToContents(kOffset);
+  map->SetMap(std::move(file_map), std::move(problems));
+  ui.sbZoom->setMaximum(map->MaxCellSize());
+  map->SetCellSize(ui.sbZoom->value());
+  ui.lblLegend->setText(map->Legend());
+}
+
+void TCheckWin::OpenRow(int row) {
+  if (row < 0 || row >= static_cast<int>(report_.findings.size())) return;
+  const Finding& f = report_.findings[static_cast<size_t>(row)];
+  if (f.code >= 0 && f.number != 0) {
+    host_.OpenRecordWindow(f.code, f.number);
+  } else if (f.offset >= 0) {
+    OpenBytes(f.offset, QString::fromStdString(f.place));
+  }
+}
+
+void TCheckWin::OpenPage(int region, int page) {
+  const FileMap& m = map->Map();
+  if (region < 0 || region >= static_cast<int>(m.regions.size()) ||
+      m.regions[static_cast<size_t>(region)].empty() || page < 0 || page >= kPageSize) {
+    return;
+  }
+  const MapPage& p = m.regions[static_cast<size_t>(region)][static_cast<size_t>(page)];
+  const int32_t code = RecordCodeOfTable(p.table);
+  if (p.first_record > 0 && code != kNoRecordCode) {
+    host_.OpenRecordWindow(code, p.first_record);
+  } else {
+    OpenBytes(kRegionBase + region * kRegionSize + int64_t{page} * kPageSize,
+              QStringLiteral("region %1 page %2").arg(region).arg(page));
+  }
+}
+
+QString TCheckWin::SelectedText() const {
+  std::set<int> rows;
+  for (const QModelIndex& i : ui.twFindings->selectionModel()->selectedIndexes()) rows.insert(i.row());
+  QString text;
+  for (int r : rows) {
+    QStringList cells;
+    for (int c = 0; c < ui.twFindings->columnCount(); ++c) cells << ui.twFindings->item(r, c)->text();
+    text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+  }
+  return text;
+}
+
+void TCheckWin::CopySelection() const { QApplication::clipboard()->setText(SelectedText()); }
+
+void TCheckWin::OpenBytes(int64_t offset, const QString& where) {
+  bytes_.fill(0);
+  size_t read = 0;
+  if (CTEVDatabase* db = host_.Database(); db != nullptr && db->IsOpen()) {
+    read = db->ReadAt(offset, bytes_.data(), bytes_.size());
+  }
+  TByteView view(this, {&kFileBytes, bytes_.data(), read,
+                        QStringLiteral("%1: file offset %2").arg(where).arg(offset)});
+  seams::RunModal(view);
+}
+
+void TCheckWin::SaveMap() {
+  QFileDialog dialog(this, QStringLiteral("Save the map as PNG"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QStringLiteral("PNG images (*.png)"));
+  dialog.setDefaultSuffix(QStringLiteral("png"));
+  const std::optional<QString> path = seams::RunFileDialog(dialog);
+  if (!path) return;
+  if (!map->Image().save(*path, "PNG")) {
+    seams::ShowMessage(QStringLiteral("The map could not be saved as %1.").arg(*path),
+                       QStringLiteral("Check"));
+  }
+}
+
+void RunCheckWindow(QWidget* owner, TRecordHost& host, const std::string& path) {
+  const QString file = QString::fromLocal8Bit(path.c_str());
+  CTEVDatabase* db = host.Database();
+  if (db == nullptr || !db->IsOpen()) {
+    // Tell why, as an open of the file read-only finds it.
+    CTEVDatabase probe;
+    const int opened = path.empty() ? kOpenFailed : probe.OpenDatabase(path, 1);
+    const int error = platform::LastError();
+    QString why = QStringLiteral("no file is open");
+    if (opened == kOpenCorrupt) {
+      why = QStringLiteral("the file is corrupt: its header, a page map or the page-count table "
+                           "cannot be read");
+    } else if (opened == kOpenFailed && !path.empty()) {
+      why = QStringLiteral("the file cannot be opened (%1)").arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
+    if (opened == kOpenOk) probe.CloseDatabase();
+    seams::ShowMessage(QStringLiteral("%1 cannot be checked: %2.").arg(file, why), QStringLiteral("Check"));
+    return;
+  }
+  QProgressDialog progress(QStringLiteral("Checking %1...").arg(file), QStringLiteral("Stop"), 0, 1, owner);
+  progress.setWindowTitle(QStringLiteral("Check"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  progress.setValue(0);
+  QElapsedTimer since_events;
+  since_events.start();
+  CheckReport report = CheckDatabase(*db, path, [&](int done, int total) {
+    if (since_events.elapsed() >= 50) {
+      progress.setMaximum(total);
+      progress.setValue(done);
+      QCoreApplication::processEvents();
+      since_events.restart();
+    }
+    return !progress.wasCanceled();
+  });
+  FileMap file_map = ReadFileMap(*db);
+  progress.reset();
+  TCheckWin window(owner, host);
+  window.setWindowTitle(QStringLiteral("Check -- %1").arg(file));
+  window.ShowReport(std::move(report), std::move(file_map));
+  seams::RunModal(window);
+}
+
+}  // namespace kinscope

@@ -1,0 +1,425 @@
+// The whole-file check and the map of a file's pages.
+#include "FileCheck.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "Coding.h"
+#include "RecordLayouts.h"
+#include "TreeCheck.h"
+
+namespace kinscope {
+namespace {
+
+std::vector<CheckStep>& AddedSteps() {
+  static std::vector<CheckStep> steps;
+  return steps;
+}
+
+std::string Num(int64_t n) { return std::to_string(n); }
+
+// Counts of each table's pages 1 to 8191 in a page map.
+std::array<int, kTableCount + 1> PagesPerTable(const uint8_t* map) {
+  std::array<int, kTableCount + 1> pages{};
+  for (size_t p = 1; p < kPageSize; ++p) {
+    const int t = static_cast<int8_t>(map[p]);
+    if (t >= 1 && t <= kTableCount) ++pages[static_cast<size_t>(t)];
+  }
+  return pages;
+}
+
+constexpr int kSteps = 8;
+
+class Checker {
+ public:
+  Checker(CTEVDatabase& db, const CheckProgress& progress, CheckReport& report)
+      : db_(db), progress_(progress), report_(report) {}
+
+  // Moves on to step `step`; false when the check is to stop.
+  bool Step(int step) {
+    step_ = step;
+    return Going();
+  }
+  bool Going() {
+    if (!report_.cancelled && progress_ && !progress_(step_, kSteps)) report_.cancelled = true;
+    return !report_.cancelled;
+  }
+
+  void Add(Severity severity, std::string place, std::string what, int64_t offset = -1,
+           int32_t code = kNoRecordCode, int32_t number = 0, int region = -1, int page = -1) {
+    Finding f;
+    f.region = region;
+    f.page = page;
+    f.severity = severity;
+    f.place = std::move(place);
+    f.what = std::move(what);
+    f.code = code;
+    f.number = number;
+    f.offset = offset;
+    report_.Add(std::move(f));
+  }
+  // A finding on record `n` of table `t`, opened by record-type `code`.
+  void AddRecord(const TableSpec& t, int32_t code, const std::string& kind, int32_t n,
+                 std::string what) {
+    const int64_t at = db_.LocateRecord(n, t.table, t.size, t.per_page);
+    Add(Severity::kDamage, kind + " " + Num(n), std::move(what), at == 0 ? -1 : at, code, n);
+  }
+
+  // Records of a table: the slots its pages hold in regions 0 to 30.
+  int32_t Slots(const TableSpec& t) const {
+    int64_t n = 0;
+    for (int r = 0; r < kMaxRegions; ++r) n += int64_t{db_.PageCount(r, t.table)} * t.per_page;
+    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(n, 0), INT32_MAX));
+  }
+
+  // Every record of `t` that is not all zero, read into `each`. Record
+  // numbers run through the regions as the page-count table has it, but
+  // only those on pages the region's map gives the table can be read: the
+  // rest are skipped unread, so counts that claim every page of every region
+  // cost nothing.
+  void ForEach(const TableSpec& t, const std::function<void(int32_t, const uint8_t*)>& each) {
+    std::vector<uint8_t> record(static_cast<size_t>(t.size));
+    int64_t first = 1;
+    for (int r = 0; r < kMaxRegions && first <= INT32_MAX; ++r) {
+      const int counted = std::max(0, db_.PageCount(r, t.table));
+      const int64_t readable = int64_t{std::min(counted, db_.MappedPages(r, t.table))} * t.per_page;
+      const int64_t end = std::min<int64_t>(first + readable, int64_t{INT32_MAX} + 1);
+      for (int64_t n = first; n < end; ++n) {
+        if ((n & 4095) == 0 && !Going()) return;
+        const auto number = static_cast<int32_t>(n);
+        if (db_.ReadRecord(record.data(), t.size, number, t.table, t.per_page) == 0) continue;
+        if (std::all_of(record.begin(), record.end(), [](uint8_t b) { return b == 0; })) continue;
+        each(number, record.data());
+      }
+      first += int64_t{counted} * t.per_page;
+    }
+  }
+
+  void Header();
+  void Maps();
+  void IndexTree();
+  void NameChains();
+  // A chain of records of `t` linked forwards at `next` and backwards at
+  // `prev`: both directions agree, every chain has a first record, no cycle.
+  void Chains(const TableSpec& t, int32_t code, const char* what, size_t next, size_t prev);
+  void InRange(const TableSpec& t, int32_t code, const char* what,
+               const std::vector<std::pair<size_t, const TableSpec*>>& links);
+
+ private:
+  CTEVDatabase& db_;
+  const CheckProgress& progress_;
+  CheckReport& report_;
+  int step_ = 0;
+};
+
+void Checker::Header() {
+  const uint8_t* h = db_.Header().data();
+  if (std::memcmp(h + kHdrVersionText, "500", 4) != 0) {
+    Add(Severity::kUnusual, "header", "the version text is not \"500\"", kHdrVersionText);
+  }
+  const int32_t regions = db_.HeaderI32(kHdrRegionCount);
+  if (regions < 0) {
+    Add(Severity::kDamage, "header",
+        "region count " + Num(regions) + " is below 0: no page map is loaded", kHdrRegionCount);
+  } else if (regions > kMaxRegions) {
+    Add(Severity::kUnusual, "header",
+        "region count " + Num(regions) + " is above 31: regions beyond 30 are not read",
+        kHdrRegionCount);
+  }
+  if (db_.HeaderI32(kHdrRootNode) != db_.HeaderI32(kHdrRootNode2)) {
+    Add(Severity::kDamage, "header", "the two copies of the index root differ", kHdrRootNode);
+  }
+}
+
+void Checker::Maps() {
+  const int64_t size = FileSizeOf(db_);
+  std::array<uint8_t, kPageSize> map{};
+  for (int r = 0; r < kMaxRegions && Going(); ++r) {
+    std::array<int, kTableCount + 1> pages{};
+    const std::string region = "region " + Num(r);
+    const int64_t base = kRegionBase + r * kRegionSize;
+    const bool loaded =
+        r < db_.PageListCount() && db_.ReadAt(base, map.data(), map.size()) == map.size();
+    if (loaded) {
+      pages = PagesPerTable(map.data());
+      int foreign = 0;
+      std::array<int, kTableCount + 1> beyond{};  // pages past the end, by table
+      std::array<int, kTableCount + 1> first_beyond{};
+      for (int p = 1; p < kPageSize; ++p) {
+        const int t = static_cast<int8_t>(map[static_cast<size_t>(p)]);
+        if (t >= 1 && t <= kTableCount) {
+          if (base + int64_t{p + 1} * kPageSize > size && beyond[static_cast<size_t>(t)]++ == 0) {
+            first_beyond[static_cast<size_t>(t)] = p;
+          }
+        } else if (t != 0 && foreign++ == 0) {
+          // The finding is the page's, its offset that of its byte in the map.
+          Add(Severity::kUnusual, region + " page " + Num(p),
+              "the page map names table " + Num(t) + ", which does not exist", base + p,
+              kNoRecordCode, 0, r, p);
+        }
+      }
+      if (foreign > 1) {
+        Add(Severity::kUnusual, region, Num(foreign) + " pages name tables that do not exist",
+            base);
+      }
+      for (int t = 1; t <= kTableCount; ++t) {
+        const int n = beyond[static_cast<size_t>(t)];
+        if (n == 0) continue;
+        const int p = first_beyond[static_cast<size_t>(t)];
+        // The pages of a table's group are counted from its first page on.
+        int before = 0;
+        for (int q = 1; q < p; ++q) before += static_cast<int8_t>(map[static_cast<size_t>(q)]) == t;
+        const bool counted = before < db_.PageCount(r, t);
+        Add(counted ? Severity::kDamage : Severity::kUnusual, region + " page " + Num(p),
+            (n == 1 ? std::string("a page") : Num(n) + " pages") + " of table " + Num(t) +
+                (n == 1 ? " lies" : " lie") + " past the end of the file" +
+                (counted ? "" : ", none of them counted"),
+            base + int64_t{p} * kPageSize);
+      }
+    }
+    for (int t = 1; t <= kTableCount; ++t) {
+      const int counted = db_.PageCount(r, t);
+      const int mapped = pages[static_cast<size_t>(t)];
+      if (t == kPageMapTable || counted == mapped) continue;
+      const Severity severity = counted < 0 || counted > mapped ? Severity::kDamage : Severity::kUnusual;
+      Add(severity, region + " table " + Num(t),
+          "the page-count table gives " + Num(counted) + " pages, the page map " + Num(mapped),
+          kPageCountOffset + (int64_t{r} * kTableCount + t - 1) * 2);
+    }
+  }
+}
+
+void Checker::IndexTree() {
+  const int32_t root = db_.HeaderI32(kHdrRootNode2);
+  if (root == 0) return;
+  const TreeReport r = CheckIndexTree(db_);
+  const auto add = [&](const char* what) {
+    const TableSpec& t = kIndexNodeTable;
+    const int64_t at = db_.LocateRecord(root, t.table, t.size, t.per_page);
+    Add(Severity::kDamage, "index", what, at == 0 ? -1 : at, kIndivIndexCode, root);
+  };
+  if (!r.links_sound) add("a link leads outside the index or to a node that cannot be read");
+  if (!r.reached_once) add("a node is reached twice: the links form a loop");
+  if (!r.parents_agree) add("a parent link does not match the tree");
+  if (!r.keys_ascend) add("the nodes are not in name order");
+}
+
+void Checker::NameChains() {
+  ForEach(kIndividTable, [this](int32_t rin, const uint8_t* person) {
+    std::set<int32_t> met;
+    int32_t previous = 0;
+    for (int32_t at = DecodeI32(person, individ::kStartnames); at > 0;) {
+      const std::string place = "individual " + Num(rin) + " name at " + Num(at);
+      const auto add = [&](std::string what) {
+        Add(Severity::kDamage, place, std::move(what), at, kIndivNameCode, at);
+      };
+      if (!met.insert(at).second) return add("the name chain comes back to this name");
+      INameRecImage name{};
+      if (db_.LoadINameRec(at, name) == 0) return add("the name record cannot be read");
+      if (DecodeI32(name.data(), iname::kPrevious) != previous) {
+        add("its previous link is " + Num(DecodeI32(name.data(), iname::kPrevious)) + ", not " +
+            Num(previous));
+      }
+      if (DecodeU8(name.data(), iname::kType) == 1 && DecodeI32(name.data(), iname::kOwnerId) != rin) {
+        add("its owner is " + Num(DecodeI32(name.data(), iname::kOwnerId)) + ", not the individual");
+      }
+      previous = at;
+      at = DecodeI32(name.data(), iname::kNext);
+    }
+  });
+}
+
+void Checker::Chains(const TableSpec& t, int32_t code, const char* what, size_t next_at,
+                     size_t prev_at) {
+  std::map<int32_t, std::pair<int32_t, int32_t>> links;  // record -> next, previous
+  ForEach(t, [&](int32_t n, const uint8_t* r) {
+    links[n] = {DecodeI32(r, next_at), DecodeI32(r, prev_at)};
+  });
+  const auto add = [&](int32_t n, std::string text) { AddRecord(t, code, what, n, std::move(text)); };
+  std::set<int32_t> reached;
+  for (const auto& [n, link] : links) {
+    if (link.second != 0) continue;  // chains start at a record without a previous one
+    for (int32_t at = n; at != 0;) {
+      if (!reached.insert(at).second) {
+        add(at, "the chain comes back to this record");
+        break;
+      }
+      const int32_t next = links.count(at) != 0 ? links[at].first : 0;
+      if (next == 0) break;
+      if (links.count(next) == 0) {
+        add(at, "its next link " + Num(next) + " leads to no record");
+        break;
+      }
+      if (links[next].second != at) {
+        add(next, "its previous link is " + Num(links[next].second) + ", not " + Num(at));
+      }
+      at = next;
+    }
+  }
+  for (const auto& [n, link] : links) {
+    if (reached.count(n) == 0 && (link.first != 0 || link.second != 0)) {
+      add(n, "no chain leads to it from a first record");
+    }
+  }
+}
+
+void Checker::InRange(const TableSpec& t, int32_t code, const char* what,
+                      const std::vector<std::pair<size_t, const TableSpec*>>& fields) {
+  ForEach(t, [&](int32_t n, const uint8_t* r) {
+    for (const auto& [offset, target] : fields) {
+      const int32_t v = DecodeI32(r, offset);
+      if (v < 0 || v > Slots(*target)) {
+        AddRecord(t, code, what, n,
+                  "the link at offset " + Num(static_cast<int64_t>(offset)) + " is " + Num(v) +
+                      ", outside its table");
+      }
+    }
+  });
+}
+
+}  // namespace
+
+const char* SeverityName(Severity severity) {
+  return severity == Severity::kDamage ? "damage" : "unusual";
+}
+
+bool PageOfOffset(int64_t offset, int& region, int& page) {
+  if (offset < kRegionBase) return false;
+  const int64_t r = (offset - kRegionBase) / kRegionSize;
+  if (r >= kMaxRegions) return false;
+  region = static_cast<int>(r);
+  page = static_cast<int>(((offset - kRegionBase) % kRegionSize) / kPageSize);
+  return true;
+}
+
+void CheckReport::Add(Finding finding) {
+  if (finding.region < 0 && finding.offset >= 0) {
+    PageOfOffset(finding.offset, finding.region, finding.page);
+  }
+  findings.push_back(std::move(finding));
+}
+
+size_t CheckReport::Count(Severity severity) const {
+  return static_cast<size_t>(std::count_if(findings.begin(), findings.end(),
+                                           [severity](const Finding& f) { return f.severity == severity; }));
+}
+
+std::string CheckSummary(const CheckReport& report) {
+  const size_t n = report.findings.size();
+  if (n == 0) return report.cancelled ? "stopped: no problems found so far" : "clean: no problems found";
+  return std::to_string(n) + (n == 1 ? " problem found: " : " problems found: ") +
+         std::to_string(report.Count(Severity::kDamage)) + " damage, " +
+         std::to_string(report.Count(Severity::kUnusual)) + " unusual" +
+         (report.cancelled ? " (stopped before the end)" : "");
+}
+
+void AddCheckStep(CheckStep step) { AddedSteps().push_back(std::move(step)); }
+
+CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path, const CheckProgress& progress) {
+  CheckReport report;
+  Checker c(db, progress, report);
+  if (c.Step(0)) c.Header();
+  if (c.Step(1)) c.Maps();
+  if (c.Step(2)) c.IndexTree();
+  if (c.Step(3)) c.NameChains();
+  if (c.Step(4)) {
+    c.Chains(kNoteTable, kNoteCode, "note", note::kNextBlock, note::kPrevBlock);
+    c.Chains(kCitTable, kCitationCode, "citation", cit::kNextCit, cit::kPrevCit);
+  }
+  if (c.Step(5)) c.Chains(kMediaTable, kMediaCode, "multimedia", media::kNext, media::kPrevious);
+  if (c.Step(6)) {
+    c.InRange(kMarrTable, kMarriageCode, "marriage",
+              {{marr::kHusband, &kIndividTable}, {marr::kWife, &kIndividTable},
+               {marr::kChild, &kFamLinkTable}, {marr::kHusNextMar, &kMarrTable},
+               {marr::kWifeNextMar, &kMarrTable}});
+    c.InRange(kFamLinkTable, kFamilyCode, "family link",
+              {{famlink::kMarriage, &kMarrTable}, {famlink::kIndi, &kIndividTable},
+               {famlink::kNextYoungerSibling, &kFamLinkTable},
+               {famlink::kNextParents, &kFamLinkTable}});
+  }
+  if (c.Step(7)) {
+    for (const CheckStep& step : AddedSteps()) step(db, path, report);
+  }
+  return report;
+}
+
+int64_t FileSizeOf(const CTEVDatabase& db) {
+  // The first offset with no byte, by bisection over 0 to 2^32.
+  int64_t low = 0;                  // a byte lies before it (or it is 0)
+  int64_t high = int64_t{1} << 32;  // no byte lies at it or after
+  uint8_t byte = 0;
+  if (db.ReadAt(high - 1, &byte, 1) == 1) return high;
+  while (high - low > 1) {
+    const int64_t mid = low + (high - low) / 2;
+    if (db.ReadAt(mid - 1, &byte, 1) == 1) low = mid; else high = mid;
+  }
+  return db.ReadAt(0, &byte, 1) == 1 ? high : 0;
+}
+
+const TableSpec* TableSpecOf(int table) {
+  static const TableSpec* const kSpecs[] = {&kIndividTable, &kMarrTable,      &kNoteTable,
+                                            &kFamLinkTable, &kCitTable,       &kIndexNodeTable,
+                                            &kUserEvTable,  &kUserEvTypeTable, &kMediaTable};
+  for (const TableSpec* s : kSpecs) {
+    if (s->table == table) return s;
+  }
+  return nullptr;
+}
+
+int32_t RecordCodeOfTable(int table) {
+  static const std::pair<int, int32_t> kCodes[] = {
+      {2, kIndividualCode}, {3, kMarriageCode}, {4, kNoteCode},         {5, kFamilyCode},
+      {6, kCitationCode},   {10, kIndivIndexCode}, {12, kUserDefinedCode}, {13, kUDEventTypeCode},
+      {20, kMediaCode}};
+  for (const auto& [t, code] : kCodes) {
+    if (t == table) return code;
+  }
+  return kNoRecordCode;
+}
+
+FileMap ReadFileMap(const CTEVDatabase& db) {
+  FileMap m;
+  m.file_size = FileSizeOf(db);
+  const int loaded = std::min(db.PageListCount(), kMaxRegions);
+  m.regions.resize(static_cast<size_t>(loaded));
+  std::array<int64_t, kTableCount + 1> before{};  // records of each table in earlier regions
+  std::array<uint8_t, kPageSize> map{};
+  for (int r = 0; r < loaded; ++r) {
+    const int64_t base = kRegionBase + r * kRegionSize;
+    std::array<int, kTableCount + 1> placed{};  // pages of each table met so far in the region
+    if (db.ReadAt(base, map.data(), map.size()) == map.size()) {
+      std::vector<MapPage>& pages = m.regions[static_cast<size_t>(r)];
+      pages.resize(kPageSize);
+      for (int p = 0; p < kPageSize; ++p) {
+        MapPage& page = pages[static_cast<size_t>(p)];
+        page.byte = map[static_cast<size_t>(p)];
+        const int t = static_cast<int8_t>(page.byte);
+        page.past_end = base + int64_t{p + 1} * kPageSize > m.file_size;
+        if (t < 1 || t > kTableCount) continue;
+        page.table = static_cast<uint8_t>(t);
+        if (p == 0) {
+          page.counted = true;  // the map's own page
+          continue;
+        }
+        const int position = placed[static_cast<size_t>(t)]++;
+        page.counted = position < db.PageCount(r, t);
+        const TableSpec* spec = TableSpecOf(t);
+        if (spec != nullptr && page.counted) {
+          const int64_t first = before[static_cast<size_t>(t)] + int64_t{position} * spec->per_page + 1;
+          if (first >= 1 && first <= INT32_MAX) page.first_record = static_cast<int32_t>(first);
+        }
+      }
+    }
+    for (int t = 1; t <= kTableCount; ++t) {
+      const TableSpec* spec = TableSpecOf(t);
+      if (spec != nullptr) before[static_cast<size_t>(t)] += int64_t{db.PageCount(r, t)} * spec->per_page;
+    }
+  }
+  return m;
+}
+
+}  // namespace kinscope

@@ -1,0 +1,122 @@
+// The whole-file check and the map of a file's pages.
+//
+// The check reads an open database file and reports what it finds as data:
+// each finding says what is wrong, where (a record of a record type, or a
+// region and page, or the header), the file offset of the bytes concerned
+// and how grave it is. Damage breaks reading or makes links disagree;
+// unusual is what the file format allows but a sound file rarely holds. The
+// check only reads; every walk is bounded by the records it has met, so
+// damaged links give findings, not loops.
+//
+// The map tells, for every page of every loaded region, the table its page
+// map gives it, whether the page-count table counts it, whether it lies past
+// the end of the file and the first record on it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TEVDatabase.h"
+
+namespace kinscope {
+
+enum class Severity : uint8_t {
+  kDamage,   // breaks reading or makes links disagree
+  kUnusual,  // allowed by the file format, rarely held by a sound file
+};
+
+// "damage" or "unusual".
+const char* SeverityName(Severity severity);
+
+// No record-type code: a finding that concerns no record.
+constexpr int32_t kNoRecordCode = -1;
+
+struct Finding {
+  Severity severity = Severity::kDamage;
+  std::string place;  // where, in words: "individual 3", "region 0 page 7999", "header"
+  std::string what;   // what is wrong, in words
+  int32_t code = kNoRecordCode;  // record-type code of the record concerned
+  int32_t number = 0;            // its record number, node number or file offset
+  int region = -1;               // region (0 to 30) the bytes concerned lie in, or -1
+  int page = -1;                 // page (0 to 8191) of that region, or -1
+  int64_t offset = -1;           // file offset of the bytes concerned, or -1
+};
+
+struct CheckReport {
+  std::vector<Finding> findings;
+  bool cancelled = false;  // the progress callback stopped the check early
+
+  // Appends `finding`, filling its region and page from its offset when it
+  // names an offset in a region and no page of its own.
+  void Add(Finding finding);
+  size_t Count(Severity severity) const;
+  // Damage stops a file from counting as sound; unusual findings do not.
+  bool Sound() const { return Count(Severity::kDamage) == 0; }
+};
+
+// The one-line summary of `report`: "clean: no problems found", or
+// "1 problem found: 1 damage, 0 unusual", "3 problems found: ...".
+std::string CheckSummary(const CheckReport& report);
+
+// Told how far the check has come (`done` of `total` steps, done < total
+// while it runs); returns false to stop the check. Called often enough that
+// a stop takes effect within a fraction of a second.
+using CheckProgress = std::function<bool(int done, int total)>;
+
+// A check step from outside this module: looks at the open file `db` (and
+// at `path`, the file's path as it was opened, empty when unknown) and adds
+// what it finds to `report`. Runs after the built-in steps.
+using CheckStep = std::function<void(CTEVDatabase& db, const std::string& path, CheckReport& report)>;
+
+// Adds `step` to every check made after this call, in the program and in
+// kinscope-dump alike. Not for use while a check runs.
+void AddCheckStep(CheckStep step);
+
+// Checks the open file `db` as a whole: the header, the page maps against
+// the page-count table and the end of the file, the individual index tree,
+// the chains of individuals' names, notes, citations and multimedia records,
+// and the links of marriages and family links; then every step added with
+// AddCheckStep. `path` is handed to those steps. Reads only; never writes.
+// Requires an open file.
+CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path = {},
+                          const CheckProgress& progress = {});
+
+// The size of the open file `db` in bytes, found by reading (at most 33
+// one-byte reads).
+int64_t FileSizeOf(const CTEVDatabase& db);
+
+// One page of the map.
+struct MapPage {
+  uint8_t byte = 0;            // the page map's byte, as stored
+  uint8_t table = 0;           // the table (1 to 32) it names; 0 for none
+  bool counted = false;        // among the pages the page-count table counts for the table
+  bool past_end = false;       // the page does not lie whole inside the file
+  int32_t first_record = 0;    // number of its first record for tables whose records
+                               // are numbered (TableSpecOf), else 0
+};
+
+struct FileMap {
+  int64_t file_size = 0;
+  // One entry per loaded region whose map could be read, kPageSize pages each
+  // (page 0 is the map itself); regions that could not be read are empty.
+  std::vector<std::vector<MapPage>> regions;
+};
+
+// Reads the page maps of every loaded region of the open file `db` (one
+// 8192-byte read each) and lays them out as above.
+FileMap ReadFileMap(const CTEVDatabase& db);
+
+// The table spec of `table`'s records when the program reads them by
+// record number (individuals, marriages, ...), else null.
+const TableSpec* TableSpecOf(int table);
+
+// The record-type code that opens a record of `table`, or kNoRecordCode.
+int32_t RecordCodeOfTable(int table);
+
+// The region and page file offset `offset` lies in; false when it lies
+// before region 0 or beyond region 30.
+bool PageOfOffset(int64_t offset, int& region, int& page);
+
+}  // namespace kinscope
