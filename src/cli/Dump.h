@@ -53,11 +53,25 @@ Result Find(CTEVDatabase& db, const std::string& text);
 // A whole-file integrity report; kProblems when it found any.
 Result Check(CTEVDatabase& db);
 
+// The gedcom command: the database as GEDCOM 5.5.1 to standard output, or to
+// `out_path` through a temporary file beside it that is renamed over it only
+// when the export is complete. Each thing left out is named on standard
+// error; on a terminal a large export shows a progress line there. Returns
+// kOk when everything was exported, kProblems when something was left out,
+// kCannotOpen when the output cannot be written or the export was
+// interrupted (no file is left then). `database` names the FILE of the
+// header when writing to standard output; `version` is the program's.
+int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out_path,
+           const std::string& version);
+
+// Whether standard error is a terminal (the platform's own call).
+bool StderrIsTerminal();
+
 // `doc` of `command` as aligned text for reading.
 std::string Text(const std::string& command, const json& doc);
 
 // Helpers shared by the commands.
-// The bytes of a text of the file (8-bit, one character a byte) as UTF-8.
+// The bytes of a text of the file (Windows-1252, Cp1252.h) as UTF-8.
 std::string Latin1(const std::string& bytes);
 std::string Latin1(const uint8_t* text, size_t max);  // up to a zero byte or max
 // Bytes as lower-case hexadecimal pairs joined by blanks.
