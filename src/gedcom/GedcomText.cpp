@@ -91,7 +91,7 @@ void LineWriter::Text(int level, const char* tag, const std::string& text, const
     size_t unit = 0;  // index into starts of `at`
     for (bool head = true;; head = false) {
       const std::string prefix_tag = head ? line_tag : "CONC";
-      const int prefix_level = head ? line_level : line_level + 1;
+      const int prefix_level = head ? line_level : level + 1;
       const size_t prefix = std::to_string(prefix_level).size() + 1 +
                             (head && !line_xref.empty() ? line_xref.size() + 3 : 0) +
                             prefix_tag.size() + 1;
