@@ -42,6 +42,7 @@ void ExportGedcom(QWidget* owner, CTEVDatabase& db, const QString& database_path
   };
   options.progress = [&progress](int64_t done, int64_t total) {
     progress.setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+    QCoreApplication::processEvents();  // Cancel works before the dialog shows, too
     return !progress.wasCanceled();
   };
   gedcom::Counts counts;
