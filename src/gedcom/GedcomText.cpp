@@ -13,7 +13,8 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// `text` without its control characters (C0 but tab, DEL, C1), "@" doubled;
+// `text` without its control characters (C0 but tab, DEL, C1), "@" doubled,
+// a byte that is not part of UTF-8 as U+FFFD;
 // `starts` receives the offset of every character, where a line may be cut.
 std::string Escape(const std::string& text, std::vector<size_t>& starts) {
   std::string out;
@@ -25,7 +26,14 @@ std::string Escape(const std::string& text, std::vector<size_t>& starts) {
     if (c >= 0xF0) n = 4;
     else if (c >= 0xE0) n = 3;
     else if (c >= 0xC0) n = 2;
-    n = std::min(n, text.size() - i);
+    bool valid = (c < 0x80 || c >= 0xC2) && c < 0xF5 && i + n <= text.size();
+    for (size_t k = 1; valid && k < n; ++k) valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    if (!valid) {  // not UTF-8: one byte as the replacement character
+      starts.push_back(out.size());
+      out += "\xEF\xBF\xBD";
+      ++i;
+      continue;
+    }
     const bool control = (c < 0x20 && c != '\t') || c == 0x7F ||
                          (c == 0xC2 && n == 2 && static_cast<unsigned char>(text[i + 1]) < 0xA0);
     if (!control) {
