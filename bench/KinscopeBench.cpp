@@ -23,6 +23,8 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <ostream>
+#include <streambuf>
 #include <random>
 #include <string>
 #include <vector>
@@ -33,7 +35,9 @@
 #include "RecordWindow.h"
 #include "RecordWindowTable.h"
 #include "TEVDatabase.h"
+#include "Coding.h"
 #include "Dump.h"
+#include "Gedcom.h"
 #include "TreeCheck.h"
 
 // Every allocation of the process is counted, so that the memory an open
@@ -42,6 +46,7 @@ namespace {
 size_t g_allocated = 0;   // bytes handed out, ever
 size_t g_allocations = 0;
 size_t g_live = 0;        // bytes handed out and not yet freed
+size_t g_peak = 0;        // the most g_live has been since last reset
 }  // namespace
 
 void* operator new(size_t size) {
@@ -51,6 +56,7 @@ void* operator new(size_t size) {
   g_allocated += size;
   ++g_allocations;
   g_live += usable;
+  if (g_live > g_peak) g_peak = g_live;
   return p;
 }
 void operator delete(void* p) noexcept {
@@ -327,6 +333,60 @@ void DumpIndexProject(benchmark::State& state) {
   db.CloseDatabase();
 }
 
+// The GEDCOM export -----------------------------------------------------------
+
+// Output that goes nowhere: the export's own work, not the disk's.
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+kinscope::gedcom::Counts ExportLarge(CTEVDatabase& db) {
+  NullBuffer nowhere;
+  std::ostream out(&nowhere);
+  kinscope::gedcom::Counts counts;
+  kinscope::gedcom::Export(db, out, {}, counts);
+  return counts;
+}
+
+void GedcomProject(benchmark::State& state) {
+  CTEVDatabase db;
+  OpenOrExit(db, g_files.large);
+  for (auto _ : state) benchmark::DoNotOptimize(ExportLarge(db).people);
+  db.CloseDatabase();
+}
+
+// The records the export reads, each once: every individual, its names and
+// its birth place.
+void GedcomBare(benchmark::State& state) {
+  static const std::vector<std::pair<int64_t, size_t>> reads = [] {
+    std::vector<std::pair<int64_t, size_t>> r;
+    CTEVDatabase db;
+    OpenOrExit(db, g_files.large);
+    kinscope::IndividImage person{};
+    kinscope::INameRecImage name{};
+    for (int32_t rin = 1; rin <= bench::kIndividuals; ++rin) {
+      r.emplace_back(db.LocateRecord(rin, 2, 221, 37), 221);
+      db.LoadIndivid(person, rin);
+      for (int32_t at = kinscope::DecodeI32(person.data(), 0); at > 0;
+           at = kinscope::DecodeI32(name.data(), 0)) {
+        r.emplace_back(at, kinscope::kINameRecRead);
+        db.LoadINameRec(at, name);
+      }
+      r.emplace_back(kinscope::DecodeI32(person.data(), 64 + 12), kinscope::kNameRecRead);
+    }
+    db.CloseDatabase();
+    return r;
+  }();
+  const int fd = OpenFd(g_files.large);
+  std::array<uint8_t, 272> buffer{};
+  for (auto _ : state) {
+    for (const auto& [at, length] : reads) Pread(fd, buffer.data(), length, at);
+  }
+  ::close(fd);
+}
+
 // Record windows -----------------------------------------------------------
 
 class BenchHost : public kinscope::TRecordHost {
@@ -477,6 +537,19 @@ int main(int argc, char** argv) {
     db.CloseDatabase();
   }
 
+  // The most memory a GEDCOM export of the large file holds at once.
+  size_t export_peak = 0;
+  kinscope::gedcom::Counts exported;
+  {
+    CTEVDatabase db;
+    OpenOrExit(db, g_files.large);
+    const size_t before = g_live;
+    g_peak = g_live;
+    exported = ExportLarge(db);
+    export_peak = g_peak - before;
+    db.CloseDatabase();
+  }
+
   const auto pair = [](const std::string& name, auto project, auto bare) {
     benchmark::RegisterBenchmark((name + "/project").c_str(), project);
     benchmark::RegisterBenchmark((name + "/bare").c_str(), bare);
@@ -504,6 +577,7 @@ int main(int argc, char** argv) {
   pair("index walk 300000 nodes", TreeWalkProject, TreeWalkBare);
   pair("kinscope-dump index 300000 nodes (vs the walk's reads)", DumpIndexProject, TreeWalkBare);
   pair("window later (vs empty dialog)", WindowProject, WindowBare);
+  pair("GEDCOM export large (vs the reads of its records)", GedcomProject, GedcomBare);
 
   Collector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
@@ -532,6 +606,9 @@ int main(int argc, char** argv) {
                 m.allocations, static_cast<double>(m.live_after_close) / 1024.0,
                 static_cast<double>(m.live_after_release) / 1024.0);
   }
+  std::printf("\nGEDCOM export of large: %lld people, %lld left out; most memory held at once"
+              " %.1f KB\n", static_cast<long long>(exported.people),
+              static_cast<long long>(exported.left_out), static_cast<double>(export_peak) / 1024.0);
   std::filesystem::remove_all(dir);
   return 0;
 }

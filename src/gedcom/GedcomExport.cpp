@@ -2,6 +2,8 @@
 // and source records that they point to.
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <system_error>
@@ -31,6 +33,19 @@ bool AllZero(const uint8_t* bytes, size_t count) {
 }
 
 std::string Num(int64_t n) { return std::to_string(n); }
+
+// A calendar day as GEDCOM writes it: 8 DEC 2026 (no locale involved).
+std::string Day(const std::tm& t) {
+  static const char* const kMonthTags[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                             "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+  return Num(t.tm_mday) + " " + kMonthTags[std::clamp(t.tm_mon, 0, 11)] + " " + Num(t.tm_year + 1900);
+}
+
+// Bytes at `text` up to the first zero byte, at most `max`.
+size_t TextLength(const uint8_t* text, size_t max) {
+  const void* end = std::memchr(text, 0, max);
+  return end == nullptr ? max : static_cast<size_t>(static_cast<const uint8_t*>(end) - text);
+}
 
 // The GEDCOM tags of individual events and attributes, and of family events.
 constexpr std::string_view kIndividualTags[] = {
@@ -123,17 +138,11 @@ int32_t Exporter::Readable(const TableSpec& t) const {
 }
 
 void Exporter::Header() {
-  char date[32] = "";
-  if (const std::tm* t = std::gmtime(&options_.now)) std::strftime(date, sizeof date, "%d %b %Y", t);
-  std::string upper = date;
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
-  if (!upper.empty() && upper[0] == '0') upper.erase(0, 1);
   w_.Text(0, "HEAD", "");
   w_.Text(1, "SOUR", "KINSCOPE");
   w_.Text(2, "VERS", options_.version);
   w_.Text(2, "NAME", "Kinscope");
-  w_.Text(1, "DATE", upper);
+  if (const std::tm* t = std::gmtime(&options_.now)) w_.Text(1, "DATE", Day(*t));
   w_.Pointer(1, "SUBM", "SUBM");
   if (!options_.file_name.empty()) w_.Text(1, "FILE", options_.file_name);
   w_.Text(1, "GEDC", "");
@@ -152,7 +161,7 @@ void Exporter::Names(int32_t rin, int32_t first) {
     INameRecImage name{};
     if (db_.LoadINameRec(at, name) == 0) return LeftOut(place, "the name record cannot be read");
     const uint8_t* text = name.data() + iname::kText;
-    const size_t length = strnlen(reinterpret_cast<const char*>(text), kINameTextMax);
+    const size_t length = TextLength(text, kINameTextMax);
     // Split on the bytes; 8-bit characters widened without sign, so they
     // come back as the same bytes.
     std::u16string wide(text, text + length);
@@ -315,12 +324,10 @@ void Exporter::Change(const uint8_t* stamp) {
   if (seconds == 0) return;
   const std::tm* t = std::gmtime(&seconds);
   if (t == nullptr) return;
-  static const char* const kMonthTags[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                             "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
   char time[16];
   std::snprintf(time, sizeof time, "%02d:%02d:%02d", t->tm_hour, t->tm_min, t->tm_sec);
   w_.Text(1, "CHAN", "");
-  w_.Text(2, "DATE", Num(t->tm_mday) + " " + kMonthTags[t->tm_mon] + " " + Num(t->tm_year + 1900));
+  w_.Text(2, "DATE", Day(*t));
   w_.Text(3, "TIME", time);
 }
 
@@ -436,7 +443,7 @@ std::string Exporter::NoteText(int32_t first, const std::string& place) {
       break;
     }
     const uint8_t* text = block.data() + note::kText;
-    bytes.append(reinterpret_cast<const char*>(text), strnlen(reinterpret_cast<const char*>(text), note::kTextSize));
+    bytes.append(reinterpret_cast<const char*>(text), TextLength(text, note::kTextSize));
     at = DecodeI32(block.data(), note::kNextBlock);
   }
   return Cp1252ToUtf8(bytes);
