@@ -34,6 +34,10 @@ bool AllZero(const uint8_t* bytes, size_t count) {
 
 std::string Num(int64_t n) { return std::to_string(n); }
 
+std::string Where(const std::string& place, const char* part) {
+  return part == nullptr ? place : place + " " + part;
+}
+
 // A calendar day as GEDCOM writes it: 8 DEC 2026 (no locale involved).
 std::string Day(const std::tm& t) {
   static const char* const kMonthTags[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
@@ -71,6 +75,31 @@ class Bits {
   std::vector<bool> bits_;
 };
 
+// The records a chain walk has met: the first few in place, the rest in a
+// set, so the short chains of most owners cost no allocation.
+class Met {
+ public:
+  // False when `n` was met before.
+  bool Insert(int32_t n) {
+    if (std::find(few_.begin(), few_.begin() + static_cast<std::ptrdiff_t>(count_), n) !=
+        few_.begin() + static_cast<std::ptrdiff_t>(count_)) {
+      return false;
+    }
+    if (count_ < few_.size()) {
+      few_[count_++] = n;
+      return true;
+    }
+    return rest_.insert(n).second;
+  }
+  // Whether the walk may go on.
+  bool Room() const { return static_cast<int>(count_ + rest_.size()) < kChainLimit; }
+
+ private:
+  std::array<int32_t, 16> few_{};
+  size_t count_ = 0;
+  std::set<int32_t> rest_;
+};
+
 class Exporter {
  public:
   Exporter(CTEVDatabase& db, std::ostream& out, const Options& options, Counts& counts)
@@ -100,11 +129,13 @@ class Exporter {
   void Individual(int32_t rin, const IndividImage& r);
   void Family(int32_t mrin, const MarrImage& r);
   void Names(int32_t rin, int32_t first);
+  // `place` and `part` name the owner in reports ("individual 5", "BIRT");
+  // they are joined only when something is reported.
   void Event(int level, const char* tag, const uint8_t* event, const std::string& place);
-  void EventBody(int level, const uint8_t* event, const std::string& place);
+  void EventBody(int level, const uint8_t* event, const std::string& place, const char* part);
   void Ordinance(int level, const char* tag, const uint8_t* ordinance, const std::string& place);
-  void DateLine(int level, const uint8_t* stored, const std::string& place);
-  void Citations(int level, int32_t first, const std::string& place);
+  void DateLine(int level, const uint8_t* stored, const std::string& place, const char* part);
+  void Citations(int level, int32_t first, const std::string& place, const char* part = nullptr);
   void NoteLink(int level, int32_t first, const std::string& place);
   void MediaLinks(int level, int32_t first, const std::string& place);
   void UserEvents(int level, int32_t first, bool family, const std::string& place);
@@ -154,10 +185,10 @@ void Exporter::Header() {
 }
 
 void Exporter::Names(int32_t rin, int32_t first) {
-  std::set<int32_t> met;
-  for (int32_t at = first; at > 0 && static_cast<int>(met.size()) < kChainLimit;) {
+  Met met;
+  for (int32_t at = first; at > 0 && met.Room();) {
     const std::string place = "individual " + Num(rin) + ", name at " + Num(at);
-    if (!met.insert(at).second) return LeftOut(place, "the name chain comes back to this name");
+    if (!met.Insert(at)) return LeftOut(place, "the name chain comes back to this name");
     INameRecImage name{};
     if (db_.LoadINameRec(at, name) == 0) return LeftOut(place, "the name record cannot be read");
     const uint8_t* text = name.data() + iname::kText;
@@ -184,17 +215,17 @@ void Exporter::Names(int32_t rin, int32_t first) {
   }
 }
 
-void Exporter::DateLine(int level, const uint8_t* stored, const std::string& place) {
+void Exporter::DateLine(int level, const uint8_t* stored, const std::string& place, const char* part) {
   const Date d = ConvertDate(stored, false);
   if (d.damaged) {
     ++counts_.phrases;
-    if (options_.report) options_.report(place, "unknown date type, written as a date phrase");
+    if (options_.report) options_.report(Where(place, part), "unknown date type, written as a date phrase");
   }
   if (!d.value.empty()) w_.Text(level, "DATE", d.value);
 }
 
-void Exporter::EventBody(int level, const uint8_t* e, const std::string& place) {
-  DateLine(level, e + event::kDate, place);
+void Exporter::EventBody(int level, const uint8_t* e, const std::string& place, const char* part) {
+  DateLine(level, e + event::kDate, place, part);
   const int32_t where = DecodeI32(e, event::kPlace);
   if (where > 0) {
     const std::string text = db_.NameRecText(where);
@@ -203,13 +234,13 @@ void Exporter::EventBody(int level, const uint8_t* e, const std::string& place) 
   const int32_t age = DecodeI32(e, event::kAgeAt);
   if (age > 0) w_.Text(level, "AGE", Num(age) + "y");
   if (age < 0) w_.Text(level, "NOTE", "Age at the event: " + Num(age));
-  Citations(level, DecodeI32(e, event::kCit), place);
+  Citations(level, DecodeI32(e, event::kCit), place, part);
 }
 
 void Exporter::Event(int level, const char* tag, const uint8_t* e, const std::string& place) {
   if (AllZero(e, event::kSize)) return;
   w_.Text(level, tag, "");
-  EventBody(level + 1, e, place + " " + tag);
+  EventBody(level + 1, e, place, tag);
 }
 
 void Exporter::Ordinance(int level, const char* tag, const uint8_t* o, const std::string& place) {
@@ -218,7 +249,7 @@ void Exporter::Ordinance(int level, const char* tag, const uint8_t* o, const std
   const Date d = ConvertDate(o + ordinance::kDate, true);
   if (d.damaged) {
     ++counts_.phrases;
-    if (options_.report) options_.report(place + " " + tag, "unknown date type, written as a date phrase");
+    if (options_.report) options_.report(Where(place, tag), "unknown date type, written as a date phrase");
   }
   if (!d.value.empty()) w_.Text(level + 1, "DATE", d.value);
   const int32_t where = DecodeI32(o, ordinance::kPlace);
@@ -227,7 +258,7 @@ void Exporter::Ordinance(int level, const char* tag, const uint8_t* o, const std
     if (!text.empty()) w_.Text(level + 1, "PLAC", Cp1252ToUtf8(text));
   }
   if (!d.status.empty()) w_.Text(level + 1, "STAT", d.status);
-  Citations(level + 1, DecodeI32(o, ordinance::kCit), place + " " + tag);
+  Citations(level + 1, DecodeI32(o, ordinance::kCit), place, tag);
 }
 
 void Exporter::NoteLink(int level, int32_t first, const std::string& place) {
@@ -242,9 +273,9 @@ void Exporter::NoteLink(int level, int32_t first, const std::string& place) {
 }
 
 void Exporter::MediaLinks(int level, int32_t first, const std::string& place) {
-  std::set<int32_t> met;
-  for (int32_t at = first; at != 0 && static_cast<int>(met.size()) < kChainLimit;) {
-    if (!met.insert(at).second) return LeftOut(place, "its multimedia chain comes back to " + Num(at));
+  Met met;
+  for (int32_t at = first; at != 0 && met.Room();) {
+    if (!met.Insert(at)) return LeftOut(place, "its multimedia chain comes back to " + Num(at));
     MediaImage m{};
     if (!media_.Fits(at) || !Read(m, at, kMediaTable) || AllZero(m.data(), m.size())) {
       return LeftOut(place, "its multimedia record " + Num(at) + " cannot be read");
@@ -259,10 +290,12 @@ void Exporter::MediaLinks(int level, int32_t first, const std::string& place) {
   }
 }
 
-void Exporter::Citations(int level, int32_t first, const std::string& place) {
-  std::set<int32_t> met;
-  for (int32_t at = first; at != 0 && static_cast<int>(met.size()) < kChainLimit;) {
-    if (!met.insert(at).second) return LeftOut(place, "its citation chain comes back to " + Num(at));
+void Exporter::Citations(int level, int32_t first, const std::string& owner, const char* part) {
+  if (first == 0) return;
+  const std::string place = Where(owner, part);
+  Met met;
+  for (int32_t at = first; at != 0 && met.Room();) {
+    if (!met.Insert(at)) return LeftOut(place, "its citation chain comes back to " + Num(at));
     CitImage c{};
     if (!Read(c, at, kCitTable) || AllZero(c.data(), c.size())) {
       return LeftOut(place, "its citation " + Num(at) + " cannot be read");
@@ -292,9 +325,9 @@ void Exporter::Citations(int level, int32_t first, const std::string& place) {
 }
 
 void Exporter::UserEvents(int level, int32_t first, bool family, const std::string& place) {
-  std::set<int32_t> met;
-  for (int32_t at = first; at != 0 && static_cast<int>(met.size()) < kChainLimit;) {
-    if (!met.insert(at).second) return LeftOut(place, "its event chain comes back to " + Num(at));
+  Met met;
+  for (int32_t at = first; at != 0 && met.Room();) {
+    if (!met.Insert(at)) return LeftOut(place, "its event chain comes back to " + Num(at));
     UserEvImage e{};
     if (!Read(e, at, kUserEvTable) || AllZero(e.data(), e.size())) {
       return LeftOut(place, "its user-defined event " + Num(at) + " cannot be read");
@@ -314,7 +347,7 @@ void Exporter::UserEvents(int level, int32_t first, bool family, const std::stri
     const bool standard = family ? known(kFamilyTags) : known(kIndividualTags);
     w_.Text(level, standard ? tag.c_str() : "EVEN", "");
     if (!standard) w_.Text(level + 1, "TYPE", title);
-    EventBody(level + 1, e.data() + userev::kEvent, "user-defined event " + Num(at));
+    EventBody(level + 1, e.data() + userev::kEvent, "user-defined event " + Num(at), nullptr);
     at = DecodeI32(e.data(), userev::kNext);
   }
 }
@@ -347,9 +380,9 @@ void Exporter::Individual(int32_t rin, const IndividImage& r) {
   Ordinance(1, "BAPL", p + individ::kBaptism, place);
   Ordinance(1, "ENDL", p + individ::kEndow, place);
   // Families as a child: the family link, then each next set of parents.
-  std::set<int32_t> met;
-  for (int32_t at = DecodeI32(p, individ::kFamLink); at != 0 && static_cast<int>(met.size()) < kChainLimit;) {
-    if (!met.insert(at).second) {
+  Met met;
+  for (int32_t at = DecodeI32(p, individ::kFamLink); at != 0 && met.Room();) {
+    if (!met.Insert(at)) {
       LeftOut(place, "its family links come back to " + Num(at));
       break;
     }
@@ -371,9 +404,9 @@ void Exporter::Individual(int32_t rin, const IndividImage& r) {
     at = DecodeI32(link.data(), famlink::kNextParents);
   }
   // Families as a spouse, along the next-marriage links.
-  met.clear();
-  for (int32_t mrin = DecodeI32(p, individ::kMarriage); mrin != 0 && static_cast<int>(met.size()) < kChainLimit;) {
-    if (!met.insert(mrin).second) {
+  Met spouse;
+  for (int32_t mrin = DecodeI32(p, individ::kMarriage); mrin != 0 && spouse.Room();) {
+    if (!spouse.Insert(mrin)) {
       LeftOut(place, "its marriages come back to " + Num(mrin));
       break;
     }
@@ -406,9 +439,9 @@ void Exporter::Family(int32_t mrin, const MarrImage& r) {
     if (people_.Has(rin)) w_.Pointer(1, tag, "I" + Num(rin));
     else if (rin != 0) LeftOut(place, std::string(tag == std::string("HUSB") ? "husband " : "wife ") + Num(rin) + " is not exported");
   }
-  std::set<int32_t> met;
-  for (int32_t at = DecodeI32(m, marr::kChild); at != 0 && static_cast<int>(met.size()) < kChainLimit;) {
-    if (!met.insert(at).second) {
+  Met met;
+  for (int32_t at = DecodeI32(m, marr::kChild); at != 0 && met.Room();) {
+    if (!met.Insert(at)) {
       LeftOut(place, "its children's links come back to " + Num(at));
       break;
     }
@@ -431,9 +464,9 @@ void Exporter::Family(int32_t mrin, const MarrImage& r) {
 
 std::string Exporter::NoteText(int32_t first, const std::string& place) {
   std::string bytes;
-  std::set<int32_t> met;
-  for (int32_t at = first; at != 0 && static_cast<int>(met.size()) < kChainLimit;) {
-    if (!met.insert(at).second) {
+  Met met;
+  for (int32_t at = first; at != 0 && met.Room();) {
+    if (!met.Insert(at)) {
       LeftOut(place, "note chain " + Num(first) + " comes back to block " + Num(at) + "; the text ends there");
       break;
     }
@@ -496,24 +529,14 @@ Outcome Exporter::Run() {
   families_ = Bits(marriages);
   notes_ = Bits(Readable(kNoteTable));
   media_ = Bits(Readable(kMediaTable));
-  total_ = 2 * (int64_t{people} + marriages);
+  total_ = int64_t{people} + 2 * int64_t{marriages};
   if (people < bound) {
     LeftOut("individuals " + Num(int64_t{people} + 1) + " to " + Num(bound),
             "the individual bound lies beyond the individual table");
   }
   if (!Progress()) return Outcome::kCancelled;
-  // Which individuals and marriages the file will hold.
-  IndividImage person{};
-  for (int32_t rin = 1; rin <= people; ++rin) {
-    if (!Step()) return Outcome::kCancelled;
-    if (!Read(person, rin, kIndividTable)) {
-      if (!AllZero(person.data(), person.size()) || db_.LocateRecord(rin, kIndividTable.table, kIndividTable.size, kIndividTable.per_page) != 0) {
-        LeftOut("individual " + Num(rin), "the record cannot be read");
-      }
-      continue;
-    }
-    if (!AllZero(person.data(), person.size())) people_.Set(rin);
-  }
+  // Which marriages the file will hold, for the individuals' FAMS and FAMC.
+  // The individuals are marked as they are written, before any FAM.
   MarrImage marriage{};
   for (int32_t mrin = 1; mrin <= marriages; ++mrin) {
     if (!Step()) return Outcome::kCancelled;
@@ -527,9 +550,19 @@ Outcome Exporter::Run() {
   }
   if (!Progress()) return Outcome::kCancelled;
   Header();
+  IndividImage person{};
   for (int32_t rin = 1; rin <= people; ++rin) {
     if (!Step()) return Outcome::kCancelled;
-    if (people_.Has(rin) && Read(person, rin, kIndividTable)) Individual(rin, person);
+    if (!Read(person, rin, kIndividTable)) {
+      if (!AllZero(person.data(), person.size()) ||
+          db_.LocateRecord(rin, kIndividTable.table, kIndividTable.size, kIndividTable.per_page) != 0) {
+        LeftOut("individual " + Num(rin), "the record cannot be read");
+      }
+      continue;
+    }
+    if (AllZero(person.data(), person.size())) continue;
+    people_.Set(rin);
+    Individual(rin, person);
   }
   for (int32_t mrin = 1; mrin <= marriages; ++mrin) {
     if (!Step()) return Outcome::kCancelled;

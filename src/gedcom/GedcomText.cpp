@@ -85,6 +85,11 @@ void LineWriter::Pointer(int level, const char* tag, const std::string& xref) {
 }
 
 void LineWriter::Text(int level, const char* tag, const std::string& text, const std::string& xref) {
+  // Most texts are short plain ASCII: written as they are.
+  if (text.size() + 16 + xref.size() < kMaxLine &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '@'; })) {
+    return Put(level, xref, tag, text);
+  }
   std::vector<size_t> starts;
   size_t from = 0;
   for (bool first = true; from <= text.size(); first = false) {
@@ -144,21 +149,24 @@ Date ConvertDate(const uint8_t* stored, bool ordinance) {
       modifier = 0;
     }
   }
-  // The display text, without a modifier that went into the status.
-  std::string text = d.DateText().Text();
-  const std::string modifier_text = d.modifier().Text();
-  if (modifier == 0 && !modifier_text.empty() && text.compare(0, modifier_text.size(), modifier_text) == 0) {
-    text.erase(0, modifier_text.size());
-    if (!text.empty() && text[0] == ' ') text.erase(0, 1);
-  }
-  if (text.empty()) return out;
-  const auto phrase = [&out, &text] {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    out.value = "(" + text + ")";
-    return out;
-  };
   const bool in_range = d.month1() >= 0 && d.month1() <= 12 && d.day1() <= 31 && d.month2() >= 0 &&
                         d.month2() <= 12;
+  // Nothing to write: the display text would be empty.
+  if (in_range && modifier == 0 && d.day1() == 0 && d.month1() == 0 && d.year1() == 0 && d.year2() == 0) {
+    return out;
+  }
+  const auto phrase = [&out, &d, modifier] {
+    // The display text, without a modifier that went into the status.
+    std::string text = d.DateText().Text();
+    const std::string modifier_text = d.modifier().Text();
+    if (modifier == 0 && !modifier_text.empty() && text.compare(0, modifier_text.size(), modifier_text) == 0) {
+      text.erase(0, modifier_text.size());
+      if (!text.empty() && text[0] == ' ') text.erase(0, 1);
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    if (!text.empty()) out.value = "(" + text + ")";
+    return out;
+  };
   if (!in_range || d.year1() == 0) return phrase();
   static const char* const kModifiers[6] = {"", "ABT ", "AFT ", "BEF ", "EST ", "CAL "};
   if (modifier > 5) return phrase();
