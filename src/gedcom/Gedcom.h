@@ -99,6 +99,7 @@ class LineWriter {
  private:
   void Put(int level, const std::string& xref, const char* tag, const std::string& value);
   std::ostream& out_;
+  std::string line_;  // the line being put together
 };
 
 }  // namespace gedcom

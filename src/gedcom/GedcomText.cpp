@@ -73,11 +73,14 @@ std::string Part(int32_t day, int32_t month, int32_t year, bool julian) {
 }  // namespace
 
 void LineWriter::Put(int level, const std::string& xref, const char* tag, const std::string& value) {
-  out_ << level << ' ';
-  if (!xref.empty()) out_ << '@' << xref << "@ ";
-  out_ << tag;
-  if (!value.empty()) out_ << ' ' << value;
-  out_ << '\n';
+  line_.clear();
+  line_ += std::to_string(level);
+  line_ += ' ';
+  if (!xref.empty()) line_.append("@").append(xref).append("@ ");
+  line_ += tag;
+  if (!value.empty()) line_.append(" ").append(value);
+  line_ += '\n';
+  out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
 }
 
 void LineWriter::Pointer(int level, const char* tag, const std::string& xref) {
