@@ -19,7 +19,7 @@ using json = nlohmann::ordered_json;
 
 // Exit statuses.
 constexpr int kOk = 0;
-constexpr int kProblems = 1;     // check: the file has findings
+constexpr int kProblems = 1;     // check: the file has findings; gedcom: something was left out
 constexpr int kCannotOpen = 2;   // the file cannot be opened, or the arguments are wrong
 constexpr int kNoRecord = 3;     // record: not found or read short
 
