@@ -87,10 +87,8 @@ void WriteLarge(const std::string& path, BenchFiles& out) {
   for (int q = 0; q < (kIndexNodes + kNodesPerPage - 1) / kNodesPerPage; ++q)
     f.AddPage(0, kFirstNodePage + q, kNodeTable);
 
-  // Every individual holds its RIN in its first four bytes.
-  for (int32_t rin = 1; rin <= kIndividuals; ++rin) f.PatchI32(IndividOffset(rin), rin);
-
-  // Names in key order, two individuals to each name, one node per name record.
+  // Names in key order, two individuals to each name, one node per name
+  // record; the first 100,000 individuals have two names, chained.
   char text[64];
   for (int32_t i = 0; i < kIndexNodes; ++i) {
     std::snprintf(text, sizeof text, "Person /Family%06d/", i / 2);
@@ -98,12 +96,28 @@ void WriteLarge(const std::string& path, BenchFiles& out) {
     out.iname_offsets.push_back(offset);
     f.PatchI32(NodeOffset(i + 1) + 12, offset);
   }
+  for (int32_t i = kIndividuals; i < kIndexNodes; ++i) {
+    const int32_t first = out.iname_offsets[static_cast<size_t>(i - kIndividuals)];
+    const int32_t second = out.iname_offsets[static_cast<size_t>(i)];
+    f.PatchI32(first, second);       // nNext
+    f.PatchI32(second + 4, first);   // nPrevious
+  }
   for (int32_t i = 0; i < kPlaceNames; ++i) {
     std::snprintf(text, sizeof text, "Parish %d, County of Somewhere, Land", i);
     out.name_offsets.push_back(f.AppendNameRec(0, 0, 0, 2, text));
   }
+  // Every individual: its first name, a sex and a birth in one of the
+  // places (date type 2, the day number of a day in 1850 to 1900).
+  for (int32_t rin = 1; rin <= kIndividuals; ++rin) {
+    const int64_t at = IndividOffset(rin);
+    f.PatchI32(at, out.iname_offsets[static_cast<size_t>(rin - 1)]);
+    const uint32_t day = 2396759 + static_cast<uint32_t>(rin % 18000);
+    f.Patch(at + 64, {2, 0, 0, 0, uint8_t(day), uint8_t(day >> 8), uint8_t(day >> 16)});
+    f.PatchI32(at + 64 + 12, out.name_offsets[static_cast<size_t>(rin % kPlaceNames)]);
+    f.Patch(at + 202, {uint8_t(rin % 2 != 0 ? 'M' : 'F')});
+  }
   f.SetRootNode(LinkTree(f, 0, kIndexNodes, 0));
-  f.SetHeaderI32(22, kIndexNodes);  // individual bound
+  f.SetHeaderI32(22, kIndividuals);  // individual bound
   f.SetHeaderI32(42, kIndexNodes);  // index node bound
   f.SetHeaderI32(70, static_cast<int32_t>(PageOffset(0, 1)));
   f.SetHeaderI32(74, static_cast<int32_t>(PageOffset(1, 0) - 1));

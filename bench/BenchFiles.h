@@ -15,7 +15,7 @@ constexpr int32_t kPlaceNames = 2000;     // name records
 struct BenchFiles {
   std::string sparse31;  // 31 regions, each map giving a handful of pages
   std::string full31;    // 31 regions, every page of every map owned
-  std::string large;     // the large file
+  std::string large;     // the large file: individuals with names and a birth each
   std::vector<int32_t> name_offsets;   // name records of the large file
   std::vector<int32_t> iname_offsets;  // individual's name records of the large file
 };

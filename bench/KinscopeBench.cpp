@@ -24,6 +24,8 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <ostream>
+#include <streambuf>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,9 +36,11 @@
 #include "RecordWindow.h"
 #include "RecordWindowTable.h"
 #include "TEVDatabase.h"
+#include "Coding.h"
 #include "Dump.h"
 #include "FileCheck.h"
 #include "FileMapView.h"
+#include "Gedcom.h"
 #include "TreeCheck.h"
 
 // Every allocation of the process is counted, so that the memory an open
@@ -45,6 +49,7 @@ namespace {
 size_t g_allocated = 0;   // bytes handed out, ever
 size_t g_allocations = 0;
 size_t g_live = 0;        // bytes handed out and not yet freed
+size_t g_peak = 0;        // the most g_live has been since last reset
 }  // namespace
 
 void* operator new(size_t size) {
@@ -54,6 +59,7 @@ void* operator new(size_t size) {
   g_allocated += size;
   ++g_allocations;
   g_live += usable;
+  if (g_live > g_peak) g_peak = g_live;
   return p;
 }
 void operator delete(void* p) noexcept {
@@ -364,6 +370,69 @@ void MapBare(benchmark::State& state, const std::string* path) {
                  QImage::Format_RGB32);
     image.fill(Qt::white);
     benchmark::DoNotOptimize(image.constBits());
+    }
+  ::close(fd);
+}
+
+// The GEDCOM export -----------------------------------------------------------
+
+// Output that goes nowhere: the export's own work, not the disk's.
+class NullBuffer : public std::streambuf {
+ public:
+  NullBuffer() { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+
+ protected:
+  int overflow(int c) override {
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+    return c == traits_type::eof() ? 0 : c;
+  }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+
+ private:
+  std::array<char, 8192> buffer_{};
+};
+
+kinscope::gedcom::Counts ExportLarge(CTEVDatabase& db) {
+  NullBuffer nowhere;
+  std::ostream out(&nowhere);
+  kinscope::gedcom::Counts counts;
+  kinscope::gedcom::Export(db, out, {}, counts);
+  return counts;
+}
+
+void GedcomProject(benchmark::State& state) {
+  CTEVDatabase db;
+  OpenOrExit(db, g_files.large);
+  for (auto _ : state) benchmark::DoNotOptimize(ExportLarge(db).people);
+  db.CloseDatabase();
+}
+
+// The records the export reads, each once: every individual, its names and
+// its birth place.
+void GedcomBare(benchmark::State& state) {
+  static const std::vector<std::pair<int64_t, size_t>> reads = [] {
+    std::vector<std::pair<int64_t, size_t>> r;
+    CTEVDatabase db;
+    OpenOrExit(db, g_files.large);
+    kinscope::IndividImage person{};
+    kinscope::INameRecImage name{};
+    for (int32_t rin = 1; rin <= bench::kIndividuals; ++rin) {
+      r.emplace_back(db.LocateRecord(rin, 2, 221, 37), 221);
+      db.LoadIndivid(person, rin);
+      for (int32_t at = kinscope::DecodeI32(person.data(), 0); at > 0;
+           at = kinscope::DecodeI32(name.data(), 0)) {
+        r.emplace_back(at, kinscope::kINameRecRead);
+        db.LoadINameRec(at, name);
+      }
+      r.emplace_back(kinscope::DecodeI32(person.data(), 64 + 12), kinscope::kNameRecRead);
+    }
+    db.CloseDatabase();
+    return r;
+  }();
+  const int fd = OpenFd(g_files.large);
+  std::array<uint8_t, 272> buffer{};
+  for (auto _ : state) {
+    for (const auto& [at, length] : reads) Pread(fd, buffer.data(), length, at);
   }
   ::close(fd);
 }
@@ -518,6 +587,23 @@ int main(int argc, char** argv) {
     db.CloseDatabase();
   }
 
+  // The most memory a GEDCOM export of the large file holds at once.
+  size_t export_peak = 0;
+  size_t export_allocations = 0;
+  kinscope::gedcom::Counts exported;
+  {
+    CTEVDatabase db;
+    OpenOrExit(db, g_files.large);
+    ExportLarge(db);  // every page list made first: the second export holds only its own
+    const size_t before = g_live;
+    g_peak = g_live;
+    export_allocations = g_allocations;
+    exported = ExportLarge(db);
+    export_peak = g_peak - before;
+    export_allocations = g_allocations - export_allocations;
+    db.CloseDatabase();
+  }
+
   const auto pair = [](const std::string& name, auto project, auto bare) {
     benchmark::RegisterBenchmark((name + "/project").c_str(), project);
     benchmark::RegisterBenchmark((name + "/bare").c_str(), bare);
@@ -550,6 +636,7 @@ int main(int argc, char** argv) {
        [](benchmark::State& s) { MapBare(s, &g_files.full31); });
   pair("file map of large read and drawn", [](benchmark::State& s) { MapProject(s, &g_files.large); },
        [](benchmark::State& s) { MapBare(s, &g_files.large); });
+  pair("GEDCOM export large (vs the reads of its records)", GedcomProject, GedcomBare);
 
   Collector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
@@ -578,6 +665,10 @@ int main(int argc, char** argv) {
                 m.allocations, static_cast<double>(m.live_after_close) / 1024.0,
                 static_cast<double>(m.live_after_release) / 1024.0);
   }
+  std::printf("\nGEDCOM export of large: %lld people, %lld left out; most memory held at once"
+              " %.1f KB; %zu allocations\n", static_cast<long long>(exported.people),
+              static_cast<long long>(exported.left_out), static_cast<double>(export_peak) / 1024.0,
+              export_allocations);
   std::filesystem::remove_all(dir);
   return 0;
 }

@@ -9,6 +9,8 @@ setup_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev
           libcli11-dev nlohmann-json3-dev
+          # the genealogy program that the GEDCOM export test imports into
+          gramps
           fonts-dejavu-core fonts-liberation
           # the validators of the installed files and the Debian package's tools
           desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils

@@ -12,6 +12,8 @@
 
 #include "Backup.h"
 #include "CheckWin.h"
+#include "Cp1252.h"
+#include "ExportGedcom.h"
 #include "NameFind.h"
 #include "RecordLayouts.h"
 #include "wtev5date.h"
@@ -64,6 +66,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
   connect(ui.btnFind, &QPushButton::clicked, this, &TForm1::btnFindClick);
   connect(ui.btnCheck, &QPushButton::clicked, this,
           [this] { RunCheckWindow(this, *this, current_file_name_); });
+  connect(ui.btnExportGedcom, &QPushButton::clicked, this, [this] {
+    if (database_) ExportGedcom(this, *database_, QFile::decodeName(QByteArray::fromStdString(current_file_name_)));
+  });
   connect(ui.ebFind, &QLineEdit::returnPressed, this, &TForm1::btnFindClick);
   connect(ui.tvFound, &QTreeWidget::itemActivated, this,
           [this](QTreeWidgetItem* item, int) { OpenFound(item); });
@@ -113,7 +118,8 @@ void TForm1::OpenPath(const std::string& path) {
   ui.ebRecNum->setEnabled(true);
   ui.btnGo->setEnabled(true);
   ui.btnOrderNames->setEnabled(!read_only_);
-  for (QWidget* w : std::initializer_list<QWidget*>{ui.ebFind, ui.btnFind, ui.tvFound, ui.btnCheck}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{ui.ebFind, ui.btnFind, ui.tvFound, ui.btnCheck,
+                                                    ui.btnExportGedcom}) {
     w->setEnabled(true);
   }
 }
@@ -162,7 +168,7 @@ void TForm1::btnFindClick() {
       born = QString::fromLatin1(date.DateText().Text());
     }
     auto* item = new QTreeWidgetItem(
-        {QString::fromLatin1(m.name.c_str()), QString::number(m.rin), born});
+        {QString::fromStdString(Cp1252ToUtf8(m.name)), QString::number(m.rin), born});
     item->setData(0, Qt::UserRole, m.rin);
     ui.tvFound->addTopLevelItem(item);
   }

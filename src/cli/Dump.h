@@ -20,7 +20,8 @@ using json = nlohmann::ordered_json;
 
 // Exit statuses.
 constexpr int kOk = 0;
-constexpr int kProblems = 1;     // check: the file is damaged (unusual findings alone give kOk)
+constexpr int kProblems = 1;     // check: the file is damaged (unusual findings alone give kOk);
+                                 // gedcom: something was left out
 constexpr int kCannotOpen = 2;   // the file cannot be opened, or the arguments are wrong
 constexpr int kNoRecord = 3;     // record: not found or read short
 
@@ -59,11 +60,25 @@ Result Check(CTEVDatabase& db, const std::string& path = {});
 // The document of a check's report.
 json CheckDocument(const CheckReport& report);
 
+// The gedcom command: the database as GEDCOM 5.5.1 to standard output, or to
+// `out_path` through a temporary file beside it that is renamed over it only
+// when the export is complete. Each thing left out is named on standard
+// error; on a terminal a large export shows a progress line there. Returns
+// kOk when everything was exported, kProblems when something was left out,
+// kCannotOpen when the output cannot be written or the export was
+// interrupted (no file is left then). `database` names the FILE of the
+// header when writing to standard output; `version` is the program's.
+int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out_path,
+           const std::string& version);
+
+// Whether standard error is a terminal (the platform's own call).
+bool StderrIsTerminal();
+
 // `doc` of `command` as aligned text for reading.
 std::string Text(const std::string& command, const json& doc);
 
 // Helpers shared by the commands.
-// The bytes of a text of the file (8-bit, one character a byte) as UTF-8.
+// The bytes of a text of the file (Windows-1252, Cp1252.h) as UTF-8.
 std::string Latin1(const std::string& bytes);
 std::string Latin1(const uint8_t* text, size_t max);  // up to a zero byte or max
 // Bytes as lower-case hexadecimal pairs joined by blanks.

@@ -37,6 +37,9 @@ int main(int argc, char** argv) {
   auto* check = app.add_subcommand("check", "a whole-file integrity report");
   check->add_flag("--json", json, "print one JSON document");
   app.get_subcommand("header")->add_flag("--json", json, "print one JSON document");
+  auto* gedcom = app.add_subcommand("gedcom", "the whole file as GEDCOM 5.5.1 (UTF-8)");
+  std::string out_path;
+  gedcom->add_option("-o,--output", out_path, "write to this file instead of standard output");
 
   try {
     app.parse(argc, argv);
@@ -63,6 +66,7 @@ int main(int argc, char** argv) {
                                          : ": cannot open the file\n");
     return dump::kCannotOpen;
   }
+  if (command == "gedcom") return dump::Gedcom(db, path, out_path, KINSCOPE_VERSION);
   dump::Result result;
   if (command == "header") result = dump::Header(db);
   if (command == "record") result = dump::Record(db, code, number, bytes);

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "Coding.h"
+#include "Cp1252.h"
 #include "Seams.h"
 #include "TimeStamp.h"
 #include "wtev5date.h"
@@ -25,10 +26,8 @@ QString HexText(const uint8_t* bytes, size_t count) {
   return out;
 }
 
-QString Latin1Text(const uint8_t* text, size_t max) {
-  size_t n = 0;
-  while (n < max && text[n] != 0) ++n;
-  return QString::fromLatin1(reinterpret_cast<const char*>(text), static_cast<qsizetype>(n));
+QString FileText(const uint8_t* text, size_t max) {
+  return QString::fromStdString(Cp1252ToUtf8(text, max));
 }
 
 // A field's value as the windows show it.
@@ -40,11 +39,11 @@ QString ValueText(const FieldSpec& f, const uint8_t* at) {
       return f.is_signed ? QString::number(DecodeI32(at, 0)) : QString::number(DecodeU32(at, 0));
     case FieldKind::kChar:
       return QString::number(DecodeI8(at, 0)) +
-             (at[0] == 0 ? QString() : QStringLiteral(" '") + QChar::fromLatin1(static_cast<char>(at[0])) + "'");
+             (at[0] == 0 ? QString() : QStringLiteral(" '") + FileText(at, 1) + "'");
     case FieldKind::kTime:
       return QString::fromStdString(TimeStampText(DecodeI32(at, 0))).trimmed();
     case FieldKind::kText:
-      return Latin1Text(at, f.width);
+      return FileText(at, f.width);
     case FieldKind::kDate: {
       const wtev5date date(at);
       return date.IsValid() ? QString::fromLatin1(date.DateText().Text())

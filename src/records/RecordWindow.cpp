@@ -2,10 +2,10 @@
 
 #include <QPushButton>
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "Coding.h"
+#include "Cp1252.h"
 #include "Seams.h"
 #include "TEVDatabase.h"
 
@@ -118,8 +118,7 @@ void TLinkedWindow::OpenLink(int32_t code, int32_t value) {
 QString TLinkedWindow::NameText(int32_t offset) const {
   CTEVDatabase* db = host_.Database();
   if (db == nullptr) return QString();
-  const std::string text = db->NameRecText(offset);
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  return QString::fromStdString(Cp1252ToUtf8(db->NameRecText(offset)));
 }
 
 void TRecordWindow::ReportFailedRead(const QString& text, const QString& title) {
@@ -127,10 +126,7 @@ void TRecordWindow::ReportFailedRead(const QString& text, const QString& title) 
 }
 
 QString RecordText(const uint8_t* text, size_t max) {
-  const void* end = std::memchr(text, 0, max);
-  const size_t length =
-      end == nullptr ? max : static_cast<size_t>(static_cast<const uint8_t*>(end) - text);
-  return QString::fromLatin1(reinterpret_cast<const char*>(text), static_cast<qsizetype>(length));
+  return QString::fromStdString(Cp1252ToUtf8(text, max));
 }
 
 }  // namespace kinscope

@@ -20,6 +20,10 @@ class CTEVDatabase;
 
 // The main window as the record windows see it: the open database and the
 // one way to open a further record window.
+// A text of a record: the 8-bit characters at `text` up to the first zero
+// byte or `max` bytes, decoded as Windows-1252 (Cp1252.h).
+QString RecordText(const uint8_t* text, size_t max);
+
 class TRecordHost {
  public:
   virtual ~TRecordHost() = default;
@@ -52,11 +56,9 @@ class TLinkedWindow : public QDialog {
  protected:
   // A number as the "%d" caption of a control.
   static QString Num(int32_t value) { return QString::number(value); }
-  // A byte as a one-character text (its Latin-1 character); empty for the
-  // zero byte, which ends a text.
-  static QString CharText(uint8_t byte) {
-    return byte == 0 ? QString() : QString(QChar::fromLatin1(static_cast<char>(byte)));
-  }
+  // A byte as a one-character text (its Windows-1252 character); empty for
+  // the zero byte, which ends a text.
+  static QString CharText(uint8_t byte) { return RecordText(&byte, 1); }
 
   // Fields of the window's bytes; 0 for a field that does not fit inside
   // the layout's size.
@@ -130,9 +132,5 @@ class TRecordWindow : public TLinkedWindow {
   int32_t number_ = 0;
   bool opened_ = false;
 };
-
-// A text of a record: the 8-bit characters at `text` up to the first zero
-// byte or `max` bytes, a byte per character.
-QString RecordText(const uint8_t* text, size_t max);
 
 }  // namespace kinscope

@@ -3,6 +3,8 @@
 // seams; record windows are caught by overriding OpenRecordWindow.
 #include <QApplication>
 #include <QFile>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QtTest>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -263,7 +265,7 @@ class MainWindowTest : public QObject {
     for (QWidget* w : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
       if (!w->isWindow()) controls.append(w);  // the file dialog is a window of its own
     }
-    QCOMPARE(controls.size(), 15);  // the ten of the layout, the four of Find and Check...
+    QCOMPARE(controls.size(), 16);  // the ten of the layout, the four of Find, Check... and Export GEDCOM...
     for (QWidget* a : controls) {
       QVERIFY2(form.rect().contains(a->geometry()), qPrintable(a->objectName()));
       for (QWidget* b : controls) {
@@ -282,7 +284,7 @@ class MainWindowTest : public QObject {
         {"Label2", {144, 16}},  {"Label1", {312, 16}},      {"btnOpen", {40, 32}},
         {"cbxRecType", {128, 32}}, {"ebRecNum", {296, 32}}, {"btnGo", {440, 32}},
         {"btnOrderNames", {24, 312}}, {"Label4", {8, 360}}, {"Label5", {104, 376}},
-        {"Label3", {88, 392}}};
+        {"Label3", {88, 392}},  {"btnExportGedcom", {370, 312}}};
     for (const auto& [name, at] : positions) {
       QWidget* w = form.findChild<QWidget*>(name);
       QVERIFY2(w != nullptr, name);
@@ -292,6 +294,40 @@ class MainWindowTest : public QObject {
     QCOMPARE(form.ui.cbxRecType->width(), 145);
     QCOMPARE(form.ui.ebRecNum->width(), 121);
     QCOMPARE(form.ui.btnOrderNames->width(), 145);
+  }
+
+  // Export GEDCOM... asks for the file through the dialog, writes it and sums
+  // up; an export cancelled in its progress dialog leaves no file.
+  void exportGedcom() {
+    TForm1 form;
+    QVERIFY(!form.ui.btnExportGedcom->isEnabled());
+    form.SetReadOnly(true);
+    form.OpenPath(KINSCOPE_SAMPLE_DB);
+    QVERIFY(form.ui.btnExportGedcom->isEnabled());
+    const QString out = QString::fromStdString(dir_->File("family.ged"));
+    dialog_answer_ = out;
+    QTest::mouseClick(form.ui.btnExportGedcom, Qt::LeftButton);
+    QCOMPARE(dialogs_run_, 1);
+    QCOMPARE(h_->messages.size(), size_t{1});
+    QCOMPARE(h_->messages[0].first,
+             QString("Exported 38 people, 10 families, 6 notes, 1 sources and 4 media."));
+    QFile written(out);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll().endsWith("0 TRLR\n"));
+    written.close();
+    QVERIFY(QFile::remove(out));
+
+    h_->Reset();
+    QTimer cancel;
+    connect(&cancel, &QTimer::timeout, [&form] {
+      for (auto* progress : form.findChildren<QProgressDialog*>()) progress->cancel();
+    });
+    cancel.start(0);
+    QTest::mouseClick(form.ui.btnExportGedcom, Qt::LeftButton);
+    QCOMPARE(dialogs_run_, 2);
+    QVERIFY(h_->messages.empty());
+    QVERIFY(!QFile::exists(out));
+    QVERIFY(!QFile::exists(out + ".part"));
   }
 
   void cancelKeepsAnOpenFile() {

@@ -6,10 +6,13 @@
 #include <climits>
 #include <cstring>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Coding.h"
+#include "Gedcom.h"
+#include "GedcomLines.h"
 #include "TEVDatabase.h"
 #include "TempDir.h"
 #include "MalformedFiles.h"
@@ -55,6 +58,34 @@ TEST_P(MalformedFileTest, OpensAndReadsAsExpected) {
   }
   EXPECT_EQ(result, row.expected);
   if (row.open == 1) db.CloseDatabase();
+}
+
+// The GEDCOM export of every damaged file: the open fails (exit 2) or the
+// export ends with or without things left out (exit 0 or 1), and what it
+// writes keeps the line rules. The three individuals are counted in the
+// header so that the export reads them.
+TEST_P(MalformedFileTest, ExportKeepsTheLineRules) {
+  const Row& row = Rows()[GetParam()];
+  SCOPED_TRACE(row.damage);
+  Base base = MakeBase(row.regions);
+  base.file.SetHeaderI32(22, 3);
+  row.harm(base);
+  TempDir dir;
+  const std::string path = dir.File("damaged.tev");
+  ASSERT_TRUE(base.file.Write(path));
+  const int64_t cut = row.cut(base);
+  if (cut >= 0) {
+    ASSERT_TRUE(tevwriter::TruncateFile(path, cut));
+  }
+  CTEVDatabase db;
+  if (db.OpenDatabase(path, 1) != kinscope::kOpenOk) return;  // exit 2
+  std::ostringstream out;
+  kinscope::gedcom::Counts counts;
+  const auto outcome = kinscope::gedcom::Export(db, out, {}, counts);
+  EXPECT_TRUE(outcome == kinscope::gedcom::Outcome::kComplete ||
+              outcome == kinscope::gedcom::Outcome::kLeftOut);
+  EXPECT_EQ(testing_gedcom::BrokenLineRule(out.str()), "");
+  EXPECT_EQ(counts.left_out == 0, outcome == kinscope::gedcom::Outcome::kComplete);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, MalformedFileTest, ::testing::Range<size_t>(0, Rows().size()),

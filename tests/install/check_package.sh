@@ -38,8 +38,8 @@ for file in ./usr/bin/kinscope ./usr/bin/kinscope-dump ./usr/share/applications/
 done
 grep -q '^-rwxr-xr-x .* ./usr/bin/kinscope$' <<<"$contents" || fail "usr/bin/kinscope is not executable"
 
-dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/kinscope/copyright |
-  grep -q '^License: GPL-3.0-or-later$' || fail "the copyright file does not give GPL-3.0-or-later"
+copyright="$(dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/doc/kinscope/copyright)"
+grep -qx 'License: GPL-3.0-or-later' <<<"$copyright" || fail "the copyright file does not give GPL-3.0-or-later"
 
 field() {
   dpkg-deb -f "$deb" "$1"

@@ -214,14 +214,15 @@ class NameWindowsTest : public QObject {
     QCOMPARE(w2.ui.text->text(), QString(256, 'z'));
   }
 
-  // Texts are shown byte for byte: markup stays text, high bytes are kept.
+  // Texts are shown as stored, decoded as Windows-1252 like kinscope-dump
+  // and the GEDCOM export: markup stays text, high bytes are kept.
   void textsAreShownAsStored() {
     tevwriter::TevFile file(1);
-    const int32_t at = file.AppendNameRec(0, 0, 0, 0, "<b>M\xfcller</b> & Co");
+    const int32_t at = file.AppendNameRec(0, 0, 0, 0, "<b>M\xfcller</b> & Co \x80\x9d");
     Open(file);
     TName w(nullptr, h_->host);
     w.ShowRecord(h_->db(), at);
-    QCOMPARE(w.ui.text->text(), QString::fromLatin1("<b>M\xfcller</b> & Co"));
+    QCOMPARE(w.ui.text->text(), QString::fromUtf8("<b>M\u00fcller</b> & Co \u20ac\u009d"));
     QCOMPARE(w.ui.text->textFormat(), Qt::PlainText);
   }
 };

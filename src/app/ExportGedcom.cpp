@@ -1,0 +1,70 @@
+#include "ExportGedcom.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QStringList>
+
+#include "Gedcom.h"
+#include "Seams.h"
+
+namespace kinscope {
+namespace {
+
+// Reasons listed in the summary at the most; the rest are counted.
+constexpr int kListedReasons = 10;
+const char kTitle[] = "Export GEDCOM";
+
+}  // namespace
+
+void ExportGedcom(QWidget* owner, CTEVDatabase& db, const QString& database_path) {
+  const QFileInfo database(database_path);
+  QFileDialog dialog(owner, QString::fromLatin1(kTitle),
+                     database.dir().filePath(database.completeBaseName() + ".ged"),
+                     QStringLiteral("GEDCOM files (*.ged)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("ged"));
+  const std::optional<QString> chosen = seams::RunFileDialog(dialog);
+  if (!chosen || chosen->isEmpty()) return;
+
+  QProgressDialog progress(QStringLiteral("Exporting GEDCOM..."), QStringLiteral("Cancel"), 0, 1000,
+                           owner);
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  QStringList reasons;
+  gedcom::Options options;
+  options.file_name = QFileInfo(*chosen).fileName().toStdString();
+  options.version = QCoreApplication::applicationVersion().toStdString();
+  options.now = std::time(nullptr);
+  options.report = [&reasons](const std::string& place, const std::string& reason) {
+    reasons << QString::fromStdString(place + ": " + reason);
+  };
+  options.progress = [&progress](int64_t done, int64_t total) {
+    progress.setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+    QCoreApplication::processEvents();  // Cancel works before the dialog shows, too
+    return !progress.wasCanceled();
+  };
+  gedcom::Counts counts;
+  const gedcom::Outcome outcome =
+      gedcom::ExportFile(db, std::filesystem::path(chosen->toStdU16String()), options, counts);
+  progress.reset();
+  if (outcome == gedcom::Outcome::kCancelled) return;
+  if (outcome == gedcom::Outcome::kWriteFailed) {
+    seams::ShowMessage(QStringLiteral("Cannot write %1").arg(*chosen), QString::fromLatin1(kTitle));
+    return;
+  }
+  QString text = QStringLiteral("Exported %1 people, %2 families, %3 notes, %4 sources and %5 media.")
+                     .arg(counts.people)
+                     .arg(counts.families)
+                     .arg(counts.notes)
+                     .arg(counts.sources)
+                     .arg(counts.media);
+  if (counts.left_out > 0) text += QStringLiteral("\n\nLeft out: %1").arg(counts.left_out);
+  if (counts.phrases > 0) text += QStringLiteral("\nDamaged dates written as text: %1").arg(counts.phrases);
+  for (int i = 0; i < reasons.size() && i < kListedReasons; ++i) text += "\n" + reasons[i];
+  if (reasons.size() > kListedReasons) text += QStringLiteral("\n... and %1 more").arg(reasons.size() - kListedReasons);
+  seams::ShowMessage(text, QString::fromLatin1(kTitle));
+}
+
+}  // namespace kinscope

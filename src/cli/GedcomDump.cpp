@@ -1,0 +1,71 @@
+// The gedcom command: the whole database as a GEDCOM 5.5.1 file, to standard
+// output or to a file that appears only when the export is complete.
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+
+#include "Dump.h"
+#include "Gedcom.h"
+#include "TEVDatabase.h"
+
+namespace kinscope::dump {
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+
+// Steps above which the progress line is worth showing.
+constexpr int64_t kLargeFile = 20000;
+
+}  // namespace
+
+int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out_path,
+           const std::string& version) {
+  namespace fs = std::filesystem;
+  gedcom::Options options;
+  options.version = version;
+  options.now = std::time(nullptr);
+  options.file_name = fs::path(out_path.empty() ? fs::path(database).stem().string() + ".ged" : out_path)
+                          .filename()
+                          .string();
+  options.report = [](const std::string& place, const std::string& reason) {
+    std::cerr << "kinscope-dump: " << place << ": " << reason << "\n";
+  };
+  const bool terminal = StderrIsTerminal();
+  int shown = -1;
+  options.progress = [terminal, &shown](int64_t done, int64_t total) {
+    if (terminal && total > kLargeFile) {
+      const int percent = static_cast<int>(done * 100 / total);
+      if (percent != shown) std::cerr << "\rkinscope-dump: exporting, " << percent << "%" << std::flush;
+      shown = percent;
+    }
+    return g_interrupted == 0;
+  };
+  const auto previous = std::signal(SIGINT, OnInterrupt);
+  gedcom::Counts counts;
+  gedcom::Outcome outcome;
+  if (out_path.empty()) {
+    outcome = gedcom::Export(db, std::cout, options, counts);
+    if (!std::cout.flush()) outcome = gedcom::Outcome::kWriteFailed;
+  } else {
+    outcome = gedcom::ExportFile(db, fs::path(out_path), options, counts);
+  }
+  std::signal(SIGINT, previous);
+  if (shown >= 0) std::cerr << "\r" << std::string(40, ' ') << "\r" << std::flush;
+  if (outcome == gedcom::Outcome::kCancelled) {
+    std::cerr << "kinscope-dump: interrupted; nothing was written\n";
+    return kCannotOpen;
+  }
+  if (outcome == gedcom::Outcome::kWriteFailed) {
+    std::cerr << "kinscope-dump: cannot write " << (out_path.empty() ? "standard output" : out_path) << "\n";
+    return kCannotOpen;
+  }
+  if (counts.left_out > 0) {
+    std::cerr << "kinscope-dump: " << counts.left_out << " things left out\n";
+    return kProblems;
+  }
+  return kOk;
+}
+
+}  // namespace kinscope::dump

@@ -1,0 +1,106 @@
+// The GEDCOM 5.5.1 export of a database file: every individual, marriage,
+// note chain, source number and multimedia record that can be read, as one
+// lineage-linked GEDCOM file in UTF-8.
+//
+// The export only reads the database. It is streamed: what it holds besides
+// the record being written is one bit per individual, marriage, note block
+// and multimedia slot (to write no pointer to a record that is not in the
+// file) and the set of source numbers cited. Every walk along a chain of
+// records stops at a record met before, so damaged links cannot loop.
+// Standard library only.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+
+namespace kinscope {
+
+class CTEVDatabase;
+
+namespace gedcom {
+
+// Lines are at most this many bytes, without the line break.
+constexpr size_t kMaxLine = 255;
+
+// What the export wrote and what it left out.
+struct Counts {
+  int64_t people = 0;
+  int64_t families = 0;
+  int64_t notes = 0;
+  int64_t sources = 0;
+  int64_t media = 0;
+  int64_t left_out = 0;  // records and links that could not be read or lead nowhere
+  int64_t phrases = 0;   // damaged dates written as date phrases
+};
+
+struct Options {
+  std::string file_name;  // the FILE of the header
+  std::string version;    // the VERS of the header's SOUR
+  std::time_t now = 0;    // the DATE of the header (UTC)
+  // Told of each thing left out or written as a phrase: where it is and why.
+  std::function<void(const std::string& place, const std::string& reason)> report;
+  // Told how far the export is, `done` of `total` steps, every few hundred
+  // records; returning false stops the export.
+  std::function<bool(int64_t done, int64_t total)> progress;
+};
+
+enum class Outcome {
+  kComplete,   // everything was exported
+  kLeftOut,    // the file was written, but something was left out (reported)
+  kCancelled,  // progress returned false; the output is incomplete
+  kWriteFailed,  // ExportFile: the file could not be written
+};
+
+// Writes the GEDCOM file of `db` to `out` and fills `counts`. Requires an
+// open database. The stream's state tells whether writing failed.
+Outcome Export(CTEVDatabase& db, std::ostream& out, const Options& options, Counts& counts);
+
+// Export to the file `path`: written under a temporary name beside it (the
+// name and ".part") and renamed over it only when complete. An export that
+// is cancelled or cannot be written removes the temporary file and leaves
+// `path` as it was.
+Outcome ExportFile(CTEVDatabase& db, const std::filesystem::path& path, const Options& options,
+                   Counts& counts);
+
+// The GEDCOM date of the 12-byte encoded date at `stored`: empty when no
+// date is stored or it decodes to nothing. Day, month and year as the date
+// decoder gives them; ABT, AFT, BEF, EST and CAL for the modifiers Abt,
+// mAft, Bef, Est and Cal; BET ... AND ... for two dates; @#DJULIAN@ before
+// the date parts that the century tables count in the Julian calendar. A
+// date without a year, an out-of-range month, a day without a month, a
+// modifier without a GEDCOM meaning or an unknown date type gives a date
+// phrase: the display text in parentheses; `damaged` is then set for an
+// unknown date type. With `status` (the date of an ordinance), the
+// modifiers Stillborn, Uncleared and DNS are taken out of the date and
+// given as STILLBORN, UNCLEARED and DNS in `status`.
+struct Date {
+  std::string value;
+  std::string status;
+  bool damaged = false;
+};
+Date ConvertDate(const uint8_t* stored, bool ordinance);
+
+// Writes GEDCOM lines: each at most kMaxLine bytes, a text's line breaks as
+// CONT lines and its overflow as CONC lines split between two non-blank
+// characters, every "@" of a text doubled and no control character but tab.
+class LineWriter {
+ public:
+  explicit LineWriter(std::ostream& out) : out_(out) {}
+  // "level [@xref@] TAG [text]", the text (UTF-8) cut into CONT and CONC
+  // lines one level down as needed. `xref` without its "@".
+  void Text(int level, const char* tag, const std::string& text, const std::string& xref = {});
+  // "level TAG @xref@": a pointer, `xref` without its "@".
+  void Pointer(int level, const char* tag, const std::string& xref);
+
+ private:
+  void Put(int level, const std::string& xref, const char* tag, const std::string& value);
+  std::ostream& out_;
+  std::string line_;  // the line being put together
+};
+
+}  // namespace gedcom
+}  // namespace kinscope
