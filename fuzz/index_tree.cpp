@@ -34,6 +34,7 @@ struct OwnWalk {
   WideText previous;
 
   void Visit(int32_t node, int32_t above) {
+    if (node < 0) links_sound = false;
     if (!reached_once || node <= 0) return;
     IndexNodeImage image{};
     if (node > bound || db.LoadIndexNode(image, node) == 0) {

@@ -9,6 +9,7 @@
 
 #include "Coding.h"
 #include "Dump.h"
+#include "Journal.h"
 #include "NameRecords.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
@@ -192,6 +193,7 @@ void Checker::InRange(const TableSpec& t, const char* what,
 
 Result Check(CTEVDatabase& db) {
   Checker c(db);
+  if (const char* why = JournalProblem(InspectJournal(db.Path()))) c.Find(JournalPath(db.Path()), why);
   c.HeaderAndMaps();
   c.IndexTree();
   c.NameChains();
