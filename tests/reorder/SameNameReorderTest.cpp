@@ -3,6 +3,8 @@
 // walk on degenerate and damaged trees, and every failure's exit status.
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QString>
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <filesystem>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -232,6 +235,48 @@ TEST_F(SameNameReorderTest, FailuresEndTheProgram) {
     c.harm(family);
     EXPECT_EXIT(family.Reorder(), ::testing::ExitedWithCode(c.status),
                 std::string("message: .*") + c.message);
+  }
+}
+
+// An existing log is replaced only when it is a regular file of the user's;
+// nothing is ever written through a link or into another user's file.
+TEST_F(SameNameReorderTest, AnExistingLogIsReplacedOnlyWhenItIsTheUsersOwn) {
+  struct Row {
+    const char* what;
+    std::function<void(const std::string& log, const std::string& target)> make;
+    bool refused;
+  } rows[] = {
+      {"a link", [](const std::string& log, const std::string& target) {
+         ASSERT_EQ(::symlink(target.c_str(), log.c_str()), 0);
+       }, true},
+      {"a named pipe", [](const std::string& log, const std::string&) {
+         ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+       }, true},
+      {"another user's file", [](const std::string& log, const std::string&) {
+         std::ofstream(log) << "theirs";
+         if (::geteuid() == 0) {
+           ASSERT_EQ(::chown(log.c_str(), 65534, 65534), 0);
+         }
+       }, ::geteuid() == 0},
+      {"the user's own file", [](const std::string& log, const std::string&) {
+         std::ofstream(log) << "an older log";
+       }, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Family family({{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}});
+    const std::string log = family.dir_.File("family.log");
+    const std::string target = family.dir_.File("target");
+    std::ofstream(target) << "not for the log";
+    row.make(log, target);
+    if (row.refused) {
+      EXPECT_EXIT(family.Reorder(), ::testing::ExitedWithCode(1000 & 0xff),
+                  "message: Error 1000.*left alone");
+    } else {
+      family.Reorder();
+      EXPECT_EQ(family.Log(), "\nFor Ann /Lee/\n  2\n  1");
+    }
+    EXPECT_EQ(Contents(target), "not for the log");
   }
 }
 
