@@ -2,7 +2,12 @@
 //
 // A thin layer over POSIX: open an existing file, positioned reads and writes
 // that report how many bytes they moved, close, the error code of the last
-// failed operation, and the local clock. A file opened for writing holds an
+// failed operation, and the local clock; and for the files Kinscope writes
+// beside a database (journal, backup, log, trace file): create a new file,
+// append, sync, remove, and the checks that keep such writes from going
+// through a link or into another user's file. Every call to the operating
+// system in the program is made here; the engine's writes of a database and
+// its journal pass through PlatformSeam.h first. A file opened for writing holds an
 // exclusive advisory lock and a file opened for reading a shared one, both
 // taken without waiting, so two openers conflict exactly when one of them
 // writes.
