@@ -34,6 +34,7 @@ struct OwnWalk {
   WideText previous;
 
   void Visit(int32_t node, int32_t above) {
+    if (node < 0) links_sound = false;
     if (!reached_once || node <= 0) return;
     IndexNodeImage image{};
     if (node > bound || db.LoadIndexNode(image, node) == 0) {
@@ -131,9 +132,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t bound =
         std::min(db.HeaderI32(kHdrIndexNodeBound), db.HeaderI32(kHdrIndividBound));
     const std::set<int32_t> had = Nodes(before);
-    // The insert compares with the link check on: a name whose owner lies
-    // above the individual bound sorts first, by design, and may break the
-    // order; so the property holds only while every owner is within it.
+    // The property is held only while every owner lies within the
+    // individual bound and every name can be read: the tree the check
+    // calls sound. (The insert itself compares names without the link
+    // check, so an owner above the bound no longer sends a name first.)
     const bool within = before.Sound() && !had.empty() && *had.rbegin() <= bound &&
                         node >= 1 && node <= nodes && node <= bound &&
                         static_cast<int32_t>(names.size()) <= db.HeaderI32(kHdrIndividBound) &&

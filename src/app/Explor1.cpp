@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <limits>
 
@@ -14,6 +15,7 @@
 #include "CheckWin.h"
 #include "Cp1252.h"
 #include "ExportGedcom.h"
+#include "Journal.h"
 #include "NameFind.h"
 #include "RecordLayouts.h"
 #include "wtev5date.h"
@@ -114,6 +116,7 @@ void TForm1::OpenPath(const std::string& path) {
     close();
     return;
   }
+  ReportJournal();
   ui.cbxRecType->setEnabled(true);
   ui.ebRecNum->setEnabled(true);
   ui.btnGo->setEnabled(true);
@@ -121,6 +124,28 @@ void TForm1::OpenPath(const std::string& path) {
   for (QWidget* w : std::initializer_list<QWidget*>{ui.ebFind, ui.btnFind, ui.tvFound, ui.btnCheck,
                                                     ui.btnExportGedcom}) {
     w->setEnabled(true);
+  }
+}
+
+void TForm1::ReportJournal() {
+  const QString journal = QString::fromLocal8Bit(JournalPath(database_->Path()).c_str());
+  const QString note = QStringLiteral("Note");
+  if (database_->Recovered()) {
+    seams::ShowMessage(QStringLiteral("An interrupted change was undone: the file is as it was "
+                                      "before the change began."),
+                       note);
+  } else if (database_->JournalFound() == JournalState::kValid) {
+    seams::ShowMessage(QStringLiteral("This file has an interrupted change (%1). Opening it for "
+                                      "writing will undo it; until then it is shown as the "
+                                      "interrupted change left it.")
+                           .arg(journal),
+                       note);
+  } else if (database_->JournalFound() == JournalState::kInvalid) {
+    seams::ShowMessage(QStringLiteral("%1 beside this file is not a complete journal of Kinscope's: "
+                                      "it was not applied and is left where it is. Nothing can be "
+                                      "written to the file while it stands there.")
+                           .arg(journal),
+                       note);
   }
 }
 
@@ -216,7 +241,7 @@ bool TForm1::PrepareReorder() {
     return false;
   }
   std::string error;
-  const std::string backup = BackupDatabase(current_file_name_, std::time(nullptr), error);
+  const std::string backup = BackupDatabase(*database_, std::time(nullptr), error);
   if (backup.empty()) {
     seams::ShowMessage(QStringLiteral("No backup could be made (%1).\n\nNothing was changed.")
                            .arg(QString::fromLocal8Bit(error.c_str())),
@@ -229,9 +254,18 @@ bool TForm1::PrepareReorder() {
 void TForm1::btnOrderNamesClick() {
   if (!PrepareReorder()) return;
   WriteTrace("Explor1", 181, "Button Clicked");
-  ReorderIdenticalNames(*database_, current_file_name_);
+  const bool written = ReorderIdenticalNames(*database_, current_file_name_);
+  // The change is committed (the file synced, the journal removed) before
+  // Done is shown; one that could not be written whole is rolled back. The
+  // header is not written back.
+  if (!written || database_->CommitChange() != 1) {
+    seams::ShowMessage(QStringLiteral("The re-ordering could not be written (%1). It was undone: "
+                                      "the file is as it was before it began.")
+                           .arg(QString::fromLocal8Bit(std::strerror(platform::LastError()))),
+                       QStringLiteral("Abort"));
+    std::exit(kReorderWriteStatus);
+  }
   seams::ShowMessage(QStringLiteral("Done"), QStringLiteral("-*-"));
-  // Everything is in the file already; the header is not written back.
   std::exit(0);
 }
 

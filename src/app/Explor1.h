@@ -61,6 +61,10 @@ class TForm1 : public QWidget, public TRecordHost {
   void btnGoClick();
   void btnOrderNamesClick();
   void btnFindClick();
+  // Tells the user what the open found beside the file under the journal's
+  // name: an interrupted change undone, one left for a writable open, or a
+  // journal that is not applied.
+  void ReportJournal();
   // Opens the individual of a found entry, as Go would.
   void OpenFound(QTreeWidgetItem* item);
 

@@ -9,16 +9,12 @@
 #include <utility>
 
 #include "Coding.h"
+#include "Journal.h"
 #include "RecordLayouts.h"
 #include "TreeCheck.h"
 
 namespace kinscope {
 namespace {
-
-std::vector<CheckStep>& AddedSteps() {
-  static std::vector<CheckStep> steps;
-  return steps;
-}
 
 std::string Num(int64_t n) { return std::to_string(n); }
 
@@ -317,8 +313,6 @@ std::string CheckSummary(const CheckReport& report) {
          (report.cancelled ? " (stopped before the end)" : "");
 }
 
-void AddCheckStep(CheckStep step) { AddedSteps().push_back(std::move(step)); }
-
 CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path, const CheckProgress& progress) {
   CheckReport report;
   Checker c(db, progress, report);
@@ -342,7 +336,14 @@ CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path, const Check
                {famlink::kNextParents, &kFamLinkTable}});
   }
   if (c.Step(7)) {
-    for (const CheckStep& step : AddedSteps()) step(db, path, report);
+    // An interrupted change: its journal is damage until a writable open
+    // undoes it; a journal never begun is only unusual.
+    const std::string& at = path.empty() ? db.Path() : path;
+    const JournalState journal = InspectJournal(at);
+    if (const char* why = JournalProblem(journal)) {
+      c.Add(journal == JournalState::kUnfinished ? Severity::kUnusual : Severity::kDamage,
+            JournalPath(at), why);
+    }
   }
   return report;
 }

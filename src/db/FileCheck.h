@@ -65,20 +65,12 @@ std::string CheckSummary(const CheckReport& report);
 // a stop takes effect within a fraction of a second.
 using CheckProgress = std::function<bool(int done, int total)>;
 
-// A check step from outside this module: looks at the open file `db` (and
-// at `path`, the file's path as it was opened, empty when unknown) and adds
-// what it finds to `report`. Runs after the built-in steps.
-using CheckStep = std::function<void(CTEVDatabase& db, const std::string& path, CheckReport& report)>;
-
-// Adds `step` to every check made after this call, in the program and in
-// kinscope-dump alike. Not for use while a check runs.
-void AddCheckStep(CheckStep step);
-
 // Checks the open file `db` as a whole: the header, the page maps against
 // the page-count table and the end of the file, the individual index tree,
 // the chains of individuals' names, notes, citations and multimedia records,
-// and the links of marriages and family links; then every step added with
-// AddCheckStep. `path` is handed to those steps. Reads only; never writes.
+// and the links of marriages and family links; then whether a journal of an
+// interrupted change stands beside the file at `path` (the path the file
+// was opened with when empty). Reads only; never writes.
 // Requires an open file.
 CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path = {},
                           const CheckProgress& progress = {});

@@ -53,7 +53,9 @@ void CTEVDatabase::UnlinkNode(int32_t node) {
       (greater == lesser && greater > 0) || node > bound) {
     return;
   }
-  int32_t replacement = greater;
+  // A negative greater link means no node, and so does 0; the replacement
+  // is written as 0, so that no walk takes it for a node number.
+  int32_t replacement = greater > 0 ? greater : 0;
   if (lesser > 0) {
     if (greater > 0) {
       // Find the greatest node of the lesser subtree. The node and its greater
@@ -142,7 +144,10 @@ void CTEVDatabase::ReinsertNode(int32_t node, int32_t name_offset) {
   int32_t parent = 0;
   for (int32_t cur = HeaderI32(kHdrRootNode); cur > 0;) {
     LoadIndexNode(last, cur);
-    result = CompareNameKey(*this, key, Field(last, indexnode::kName));
+    // The node's key is made as the new node's is, without the link check:
+    // with it, a name whose owner lies above the individual bound would
+    // compare as lowest and send the walk the wrong way.
+    result = CompareNameKey(*this, key, Field(last, indexnode::kName), LinkCheck::kOff);
     parent = cur;
     const int32_t next = Field(last, result == 1 ? indexnode::kGreater : indexnode::kLesser);
     if (next < 0 || next > bound || !marked.insert(next).second) break;

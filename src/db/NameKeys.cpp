@@ -101,10 +101,11 @@ void MakeNameKey(std::u16string_view text, WideText& key, size_t capacity) {
   key.resize(std::min(key.size(), capacity == 0 ? 0 : capacity - 1));
 }
 
-int32_t CompareNameKey(CTEVDatabase& db, std::u16string_view key, int32_t offset) {
+int32_t CompareNameKey(CTEVDatabase& db, std::u16string_view key, int32_t offset,
+                       LinkCheck check) {
   WideText text;
   uint8_t type = 0;
-  if (ReadINameText(db, text, type, offset) == 0) return -1;
+  if (ReadINameText(db, text, type, offset, check) == 0) return -1;
   WideText record_key;
   MakeNameKey(text, record_key, kNameKeyCapacity);
   if (key.empty() || key.front() == 0) return 1;

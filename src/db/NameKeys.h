@@ -51,8 +51,9 @@ void MakeNameKey(std::u16string_view text, WideText& key, size_t capacity);
 
 // Compares `key` with the key of the individual's name record at `offset`:
 // 2 when `key` sorts before it, 0 when equal, 1 when after or when `key` is
-// empty; -1 when the record cannot be read or fails the link check (the
-// record is read before `key` is looked at).
-int32_t CompareNameKey(CTEVDatabase& db, std::u16string_view key, int32_t offset);
+// empty; -1 when the record cannot be read or, with `check` on, fails the
+// link check (the record is read before `key` is looked at).
+int32_t CompareNameKey(CTEVDatabase& db, std::u16string_view key, int32_t offset,
+                       LinkCheck check = LinkCheck::kOn);
 
 }  // namespace kinscope

@@ -1,11 +1,14 @@
 #include "PlatformFile.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 
 namespace kinscope::platform {
@@ -14,6 +17,30 @@ namespace {
 int g_last_error = 0;
 
 void Remember(int error) { g_last_error = error; }
+
+bool HasZero(const std::string& path) {
+  if (path.find('\0') == std::string::npos) return false;
+  Remember(EINVAL);
+  return true;
+}
+
+// Whether `fd` is a regular file of the user; closes it when not.
+bool OwnRegularFile(int fd) {
+  struct stat st {};
+  const bool known = ::fstat(fd, &st) == 0;
+  if (known && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) return true;
+  Remember(!known ? errno : S_ISREG(st.st_mode) ? EPERM : EINVAL);
+  ::close(fd);
+  return false;
+}
+
+// The folder that holds `path`: the part before its last "/", "." when it
+// has none, "/" for a file in the root.
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
 
 }  // namespace
 
@@ -75,6 +102,114 @@ size_t WriteAt(FileHandle file, int64_t offset, const void* buffer, size_t count
     done += static_cast<size_t>(n);
   }
   return done;
+}
+
+FileHandle CreateNew(const std::string& path) {
+  if (HasZero(path)) return kNoFile;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) Remember(errno);
+  return fd < 0 ? kNoFile : fd;
+}
+
+FileHandle OpenAppend(const std::string& path) {
+  if (HasZero(path)) return kNoFile;
+  // Without waiting: a named pipe standing there must not block the open.
+  const int fd = ::open(path.c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    Remember(errno);
+    return kNoFile;
+  }
+  if (!OwnRegularFile(fd)) return kNoFile;
+  return fd;
+}
+
+FileHandle OpenOwnFile(const std::string& path) {
+  if (HasZero(path)) return kNoFile;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    Remember(errno);
+    return kNoFile;
+  }
+  if (!OwnRegularFile(fd)) return kNoFile;
+  return fd;
+}
+
+size_t Append(FileHandle file, const void* buffer, size_t count) {
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(file, in + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Remember(errno);
+      break;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+bool Sync(FileHandle file) {
+  if (::fsync(file) == 0) return true;
+  Remember(errno);
+  return false;
+}
+
+int64_t FileSize(FileHandle file) {
+  struct stat st {};
+  if (::fstat(file, &st) == 0) return static_cast<int64_t>(st.st_size);
+  Remember(errno);
+  return -1;
+}
+
+bool RemoveFile(const std::string& path) {
+  if (HasZero(path)) return false;
+  if (::unlink(path.c_str()) == 0) return true;
+  Remember(errno);
+  return false;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return !HasZero(path) && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool SyncFolder(const std::string& path) {
+  if (HasZero(path)) return false;
+  const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    Remember(errno);
+    return false;
+  }
+  const bool synced = ::fsync(fd) == 0;
+  if (!synced) Remember(errno);
+  ::close(fd);
+  return synced;
+}
+
+bool MakeFolders(const std::string& path) {
+  if (HasZero(path) || path.empty()) return false;
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string part = path.substr(0, slash);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      Remember(errno);
+      return false;
+    }
+    if (slash == std::string::npos) break;
+  }
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] != '/') {
+    const passwd* user = ::getpwuid(::getuid());
+    home = user != nullptr ? user->pw_dir : nullptr;
+  }
+  return home != nullptr && home[0] == '/' ? std::string(home) : std::string();
 }
 
 void Close(FileHandle file) {

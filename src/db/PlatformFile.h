@@ -2,7 +2,12 @@
 //
 // A thin layer over POSIX: open an existing file, positioned reads and writes
 // that report how many bytes they moved, close, the error code of the last
-// failed operation, and the local clock. A file opened for writing holds an
+// failed operation, and the local clock; and for the files Kinscope writes
+// beside a database (journal, backup, log, trace file): create a new file,
+// append, sync, remove, and the checks that keep such writes from going
+// through a link or into another user's file. Every call to the operating
+// system in the program is made here; the engine's writes of a database and
+// its journal pass through PlatformSeam.h first. A file opened for writing holds an
 // exclusive advisory lock and a file opened for reading a shared one, both
 // taken without waiting, so two openers conflict exactly when one of them
 // writes.
@@ -35,6 +40,50 @@ size_t WriteAt(FileHandle file, int64_t offset, const void* buffer, size_t count
 
 // Closes the file; the lock goes with it.
 void Close(FileHandle file);
+
+// Creates a new file at `path` for reading and writing. Fails (kNoFile,
+// LastError set) when anything already stands at `path`, a symbolic link
+// included; never follows a link. Permissions 0600 where the system has them.
+FileHandle CreateNew(const std::string& path);
+
+// Opens the file at `path` for appending (writes go to its end), creating it
+// when missing. Refuses (kNoFile) a symbolic link, anything that is not a
+// regular file, or a file owned by another user.
+FileHandle OpenAppend(const std::string& path);
+
+// Opens the existing file at `path` for reading only, without a lock.
+// Refuses (kNoFile) a symbolic link, anything that is not a regular file, or
+// a file owned by another user.
+FileHandle OpenOwnFile(const std::string& path);
+
+// Appends `count` bytes to a file opened with OpenAppend; the number written.
+size_t Append(FileHandle file, const void* buffer, size_t count);
+
+// Flushes what was written to `file` to the disk. True on success.
+bool Sync(FileHandle file);
+
+// Size of the open file in bytes; -1 on error.
+int64_t FileSize(FileHandle file);
+
+// Removes the file at `path`. True on success.
+bool RemoveFile(const std::string& path);
+
+// Whether anything stands at `path` (a symbolic link is not followed).
+bool Exists(const std::string& path);
+
+// Makes the creation or removal of a file in the folder that holds `path`
+// durable. True on success; true and nothing done where the system needs no
+// such step.
+bool SyncFolder(const std::string& path);
+
+// Creates the folder `path` and its missing parents, each readable by the
+// user alone where the system has such rights. True when a folder stands at
+// `path` afterwards.
+bool MakeFolders(const std::string& path);
+
+// The user's home folder: $HOME when it holds an absolute path, else the
+// one the system's user database gives; empty when neither does.
+std::string HomeFolder();
 
 // Error code (errno value) of the last failed operation of this layer.
 int LastError();

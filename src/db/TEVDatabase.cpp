@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Coding.h"
+#include "PlatformSeam.h"
 
 namespace kinscope {
 namespace {
@@ -16,7 +17,10 @@ constexpr uint8_t kVersionText[4] = {'5', '0', '0', 0};
 
 CTEVDatabase::CTEVDatabase() = default;
 
-CTEVDatabase::~CTEVDatabase() { platform::Close(file_); }
+CTEVDatabase::~CTEVDatabase() {
+  CommitChange();
+  platform::Close(file_);
+}
 
 int CTEVDatabase::OpenDatabase(const std::string& path, int32_t mode) {
   if (IsOpen()) return kOpenFailed;
@@ -24,8 +28,23 @@ int CTEVDatabase::OpenDatabase(const std::string& path, int32_t mode) {
   // zero byte cannot be passed on at all.
   if (path.find('\0') != std::string::npos) return kOpenCorrupt;
 
-  file_ = platform::OpenExisting(path, mode == 0);
+  file_ = platform::Seam().OpenExisting(path, mode == 0);
   if (file_ == platform::kNoFile) return kOpenFailed;
+  path_ = path;
+  journal_.reset();
+  if (mode == 0) {
+    bool failed = false;
+    journal_found_ = RecoverJournal(file_, path, failed);
+    if (failed) {
+      platform::Close(file_);
+      file_ = platform::kNoFile;
+      return kOpenFailed;
+    }
+    journal_ = std::make_unique<JournalWriter>(path);
+  } else {
+    journal_found_ = InspectJournal(path);
+  }
+  file_size_ = platform::FileSize(file_);
 
   bool sound = ReadAt(0, header_.data(), header_.size()) == header_.size() &&
                std::memcmp(header_.data() + kHdrMagic, kMagic, sizeof kMagic) == 0;
@@ -42,6 +61,7 @@ int CTEVDatabase::OpenDatabase(const std::string& path, int32_t mode) {
   if (!sound) {
     platform::Close(file_);
     file_ = platform::kNoFile;
+    journal_.reset();
     return kOpenCorrupt;
   }
   read_only_ = mode != 0;
@@ -58,8 +78,17 @@ void CTEVDatabase::CloseDatabase() {
     for (size_t i = 0; i < 8; ++i) EncodeU16(header_.data(), kHdrModifyTime + 2 * i, fields[i]);
   }
   WriteHeader();
+  CommitChange();
   platform::Close(file_);
   file_ = platform::kNoFile;
+  journal_.reset();
+}
+
+int CTEVDatabase::CommitChange() {
+  if (!journal_ || !IsOpen()) return 1;
+  if (journal_->Commit(file_)) return 1;
+  journal_->RollBack(file_);
+  return 0;
 }
 
 void CTEVDatabase::ReleasePageLists() {
@@ -80,9 +109,12 @@ int CTEVDatabase::UpdateHeader() {
 
 int CTEVDatabase::WriteAt(int32_t offset, const uint8_t* bytes, int32_t count) {
   if (read_only_) return 1;
-  if (!IsOpen() || offset < 0 || count < 0) return 0;
+  if (!IsOpen() || offset < 0 || count < 0 || int64_t{offset} + count > file_size_) return 0;
   const auto n = static_cast<size_t>(count);
-  return platform::WriteAt(file_, offset, bytes, n) == n ? 1 : 0;
+  if (!journal_ || !journal_->Save(file_, offset, n)) return 0;
+  if (platform::Seam().WriteAt(file_, offset, bytes, n) == n) return 1;
+  journal_->MarkFailed();
+  return 0;
 }
 
 size_t CTEVDatabase::ReadAt(int64_t offset, uint8_t* buffer, size_t count) const {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "IndexTree.h"
+#include "Journal.h"
 #include "NameRecords.h"
 #include "PlatformFile.h"
 #include "RecordTables.h"
@@ -63,7 +64,8 @@ class CTEVDatabase {
  public:
   // A closed database: zero header and page-count images, no page lists.
   CTEVDatabase();
-  // Closes a file still open without writing anything to it.
+  // Ends the change under way as CommitChange does (a failed one is rolled
+  // back) and closes a file still open, without writing anything else to it.
   ~CTEVDatabase();
   CTEVDatabase(const CTEVDatabase&) = delete;
   CTEVDatabase& operator=(const CTEVDatabase&) = delete;
@@ -77,11 +79,39 @@ class CTEVDatabase {
   // closed; kOpenFailed (-2) when the file cannot be opened (or is locked by a
   // writer), platform::LastError() telling why. Requires that no file is open
   // on this object (else kOpenFailed).
+  //
+  // Before anything is read, the journal beside the file is looked at
+  // (Journal.h). Opened for writing, a valid journal is applied (the file is
+  // then as it was before the interrupted change began, and Recovered() is
+  // true) and an unfinished one removed; when a valid journal cannot be
+  // applied whole the open fails with kOpenFailed and the journal stays. Opened
+  // read-only, nothing is written. JournalFound() tells what stood there.
   int OpenDatabase(const std::string& path, int32_t mode);
 
   // Stamps the header's modification time when something was written, writes
-  // the header back and closes the file. Does nothing when no file is open.
+  // the header back, ends the change (CommitChange) and closes the file. Does
+  // nothing when no file is open.
   void CloseDatabase();
+
+  // Ends the change made by the writes since the open or the last end: when
+  // none of them failed, syncs the file and removes the journal, returning 1;
+  // when one failed (its journal could not be written) or the sync fails,
+  // puts every page the change wrote back as it was and returns 0. Returns 1
+  // when nothing was written and on a read-only database.
+  int CommitChange();
+
+  // Whether a write of the change under way failed: the change can only be
+  // rolled back, and every further write fails.
+  bool ChangeFailed() const { return journal_ && journal_->Failed(); }
+
+  // What stood beside the file under the journal's name when it was opened.
+  JournalState JournalFound() const { return journal_found_; }
+  // Whether the open undid an interrupted change.
+  bool Recovered() const { return journal_found_ == JournalState::kValid && !read_only_; }
+  // The path the file was opened by; empty before an open.
+  const std::string& Path() const { return path_; }
+  // Size of the file when it was opened.
+  int64_t FileSize() const { return file_size_; }
 
   // Frees every page list. Does not close the file.
   void ReleasePageLists();
@@ -93,8 +123,12 @@ class CTEVDatabase {
   // Writes header bytes 14 to 729 at offset 14. 1 on success, 0 on failure.
   int UpdateHeader();
 
-  // Writes `count` bytes at absolute `offset`. Returns 1 when all were written,
-  // else 0. On a read-only database writes nothing and returns 1.
+  // Writes `count` bytes at absolute `offset`, first saving the original
+  // bytes of the pages it covers in the journal (Journal.h). Returns 1 when
+  // all were written, else 0: also when the range reaches beyond the end of
+  // the file (a write never makes the file grow) or the journal cannot be
+  // written, nothing being written to the file then. On a read-only
+  // database writes nothing and returns 1.
   int WriteAt(int32_t offset, const uint8_t* bytes, int32_t count);
 
   // Reads up to `count` bytes at absolute `offset`; returns the number read.
@@ -236,6 +270,10 @@ class CTEVDatabase {
   std::array<uint8_t, kPageCountSize> page_counts_{};
   std::vector<RegionMap> page_lists_;
   bool modified_ = false;
+  std::string path_;
+  int64_t file_size_ = 0;
+  std::unique_ptr<JournalWriter> journal_;  // for a file open for writing
+  JournalState journal_found_ = JournalState::kNone;
 };
 
 // Frees the page lists of `db` and, when `free_object`, the object itself

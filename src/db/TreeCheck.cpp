@@ -38,7 +38,10 @@ TreeReport CheckIndexTree(CTEVDatabase& db) {
   int32_t cur = db.HeaderI32(kHdrRootNode2);
   int32_t above = 0;
   for (;;) {
-    // Go down lesser links as far as they are sound.
+    // Go down lesser links as far as they are sound. A negative link means
+    // no node to the format, but the re-ordering's walk would follow it and
+    // stop: it counts as unsound here.
+    if (cur < 0) report.links_sound = false;
     while (cur > 0) {
       Frame frame{cur, {}};
       if (cur > bound || db.LoadIndexNode(frame.image, cur) == 0) {
@@ -54,6 +57,7 @@ TreeReport CheckIndexTree(CTEVDatabase& db) {
       }
       above = cur;
       cur = DecodeI32(frame.image.data(), indexnode::kLesser);
+      if (cur < 0) report.links_sound = false;
       path.push_back(std::move(frame));
     }
     if (path.empty()) return report;

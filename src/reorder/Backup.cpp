@@ -1,80 +1,63 @@
 #include "Backup.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "PlatformFile.h"
+#include "TEVDatabase.h"
 
 namespace kinscope {
 namespace {
 
-// Closes a descriptor when it goes out of scope.
-struct Fd {
-  int fd;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 std::string Stamp(std::time_t now) {
-  std::tm local{};
   char text[32] = "";
-  if (localtime_r(&now, &local) != nullptr) std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  if (const std::tm* local = std::localtime(&now)) {
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", local);
+  }
   return text;
 }
 
-// Writes all of `data` to `fd`; false on an error.
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
+std::string Reason() { return std::strerror(platform::LastError()); }
 
 }  // namespace
 
-std::string BackupDatabase(const std::string& path, std::time_t now, std::string& error) {
-  const Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (in.fd < 0) {
-    error = std::string("cannot read the database: ") + std::strerror(errno);
+std::string BackupDatabase(CTEVDatabase& db, std::time_t now, std::string& error) {
+  if (!db.IsOpen()) {
+    error = "no database is open";
     return std::string();
   }
-  const std::string base = path + "." + Stamp(now);
+  if (!platform::Exists(db.Path())) {
+    error = "the database file is no longer at " + db.Path();
+    return std::string();
+  }
+  const std::string base = db.Path() + "." + Stamp(now);
   std::string copy;
-  Fd out{-1};
-  for (int n = 1; n <= 100 && out.fd < 0; ++n) {
+  platform::FileHandle out = platform::kNoFile;
+  for (int n = 1; n <= 100 && out == platform::kNoFile; ++n) {
     copy = base + (n == 1 ? "" : "-" + std::to_string(n)) + ".bak";
-    out.fd = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out.fd < 0 && errno != EEXIST) break;
+    if (platform::Exists(copy)) continue;
+    out = platform::CreateNew(copy);
+    if (out == platform::kNoFile) break;
   }
-  if (out.fd < 0) {
-    error = "cannot create " + copy + ": " + std::strerror(errno);
+  if (out == platform::kNoFile) {
+    error = "cannot create " + copy + ": " + Reason();
     return std::string();
   }
-  std::vector<char> buffer(1 << 16);
+  std::vector<uint8_t> buffer(1 << 16);
   bool sound = true;
-  for (;;) {
-    const ssize_t n = ::read(in.fd, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) sound = false;
-    if (n <= 0) break;
-    if (!WriteAll(out.fd, buffer.data(), static_cast<size_t>(n))) {
-      sound = false;
-      break;
-    }
+  for (int64_t at = 0; sound && at < db.FileSize();) {
+    const size_t n = db.ReadAt(at, buffer.data(), buffer.size());
+    sound = n > 0 && platform::WriteAt(out, at, buffer.data(), n) == n;
+    at += static_cast<int64_t>(n);
   }
-  if (sound && ::fsync(out.fd) != 0) sound = false;
+  sound = sound && platform::Sync(out);
+  if (!sound) error = "cannot write " + copy + ": " + Reason();
+  platform::Close(out);
   if (!sound) {
-    error = "cannot write " + copy + ": " + std::strerror(errno);
-    ::unlink(copy.c_str());
+    platform::RemoveFile(copy);
     return std::string();
   }
+  platform::SyncFolder(copy);
   return copy;
 }
 

@@ -6,11 +6,15 @@
 
 namespace kinscope {
 
-// Copies the file at `path` beside itself to "PATH.YYYYMMDD-HHMMSS.bak"
-// (local time `now`; "-2", "-3", ... before ".bak" when that name is taken).
-// The copy is created exclusively, never over an existing file, and flushed
-// to disk. Returns the copy's path; empty on failure, with `error` telling
-// why and no partial copy left behind.
-std::string BackupDatabase(const std::string& path, std::time_t now, std::string& error);
+class CTEVDatabase;
+
+// Copies the file open in `db` (read through `db`, so the copy is what the
+// re-ordering starts from) beside it to "PATH.YYYYMMDD-HHMMSS.bak" (local
+// time `now`; "-2", "-3", ... before ".bak" when that name is taken). The
+// copy is created exclusively, never over an existing file nor through a
+// link, and synced to the disk. Returns the copy's path; empty on failure,
+// with `error` telling why and no partial copy left behind (also when the
+// file is no longer at its path).
+std::string BackupDatabase(CTEVDatabase& db, std::time_t now, std::string& error);
 
 }  // namespace kinscope

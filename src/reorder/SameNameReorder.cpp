@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "NameKeys.h"
 #include "RecordLayouts.h"
 #include "ReorderDate.h"
+#include "PlatformFile.h"
 #include "Seams.h"
 #include "TEVDatabase.h"
 #include "TraceFile.h"
@@ -51,7 +53,7 @@ int32_t MarkPosition(const std::string& text) {
 class Reorder {
  public:
   explicit Reorder(CTEVDatabase& db) : db_(db) { run_.reserve(static_cast<size_t>(capacity_)); }
-  void SetLog(std::FILE* log) { log_ = log; }
+  void SetLog(platform::FileHandle log) { log_ = log; }
 
   void traversal(int32_t root);
   void Proc_sames();
@@ -70,8 +72,10 @@ class Reorder {
   Frame Enter(int32_t n);
   void Visit(const Frame& frame);
 
+  void Log(const std::string& text) { platform::Append(log_, text.data(), text.size()); }
+
   CTEVDatabase& db_;
-  std::FILE* log_ = nullptr;
+  platform::FileHandle log_ = platform::kNoFile;
   std::vector<int32_t> run_;
   int32_t capacity_ = kFirstCapacity;
   int32_t samescnt_ = 0;
@@ -176,11 +180,9 @@ void Reorder::Visit(const Frame& frame) {
 }
 
 void Reorder::Proc_sames() {
-  if (std::FILE* trace = TraceStream()) {
-    std::fprintf(trace, "\nsamescnt: %d\n", samescnt_);
-    for (int32_t node : run_) std::fprintf(trace, " %d", node);
-    std::fflush(trace);
-  }
+  std::string lines = "\nsamescnt: " + std::to_string(samescnt_) + "\n";
+  for (int32_t node : run_) lines += " " + std::to_string(node);
+  WriteTraceText(lines);
   auto trace = [](int point) { WriteTrace(kTag, point, "Proc_sames"); };
   trace(46);
   std::vector<RunEntry> entries(static_cast<size_t>(samescnt_));
@@ -202,9 +204,9 @@ void Reorder::Proc_sames() {
     }
     entry.owner = DecodeI32(name.data(), iname::kOwnerId);
     entry.saved_text = reinterpret_cast<const char*>(name.data() + iname::kText);
-    if (i == 0) std::fprintf(log_, "\nFor %s", entry.saved_text.c_str());
+    if (i == 0) Log("\nFor " + entry.saved_text);
     trace(73);
-    std::fprintf(log_, "\n  %d", entry.node);
+    Log("\n  " + std::to_string(entry.node));
     trace(77);
     entry.mark = MarkPosition(entry.saved_text);
     trace(92);
@@ -232,7 +234,11 @@ void Reorder::Proc_sames() {
   // goes before the equal keys already in the tree, so the run ends in slot
   // order and the tree stays ordered. No name text is changed.
   trace(127);
-  for (size_t s = entries.size(); s-- > 0;) db_.ReinsertNode(entries[s].node, entries[s].name_offset);
+  // A write that failed leaves the change to be rolled back: no further
+  // run is written.
+  for (size_t s = entries.size(); s-- > 0 && !db_.ChangeFailed();) {
+    db_.ReinsertNode(entries[s].node, entries[s].name_offset);
+  }
   trace(140);
   trace(150);
   entries.clear();
@@ -249,7 +255,7 @@ std::string ReorderLogName(const std::string& file_name) {
   return file_name + ".log";
 }
 
-void ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name) {
+bool ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name) {
   auto trace = [](int point) { WriteTrace(kTag, point, "Just starting"); };
   trace(249);
   const int32_t root = db.HeaderI32(kHdrRootNode2);
@@ -261,17 +267,36 @@ void ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name) {
   trace(at != std::string::npos && file_name[at] == '.' ? 260 : 263);
   const std::string log_name = ReorderLogName(file_name);
   trace(266);
-  std::FILE* log = std::fopen(log_name.c_str(), "w");
+  // An existing log is replaced only when it is a regular file of the user's;
+  // the new one is created afresh, never through a link.
+  if (platform::Exists(log_name)) {
+    const platform::FileHandle old = platform::OpenAppend(log_name);
+    if (old == platform::kNoFile) {
+      Fail(QStringLiteral("Error 1000\n\nThe log %1 is a link, not a regular file or not "
+                          "yours: it was left alone and nothing was changed.")
+               .arg(QString::fromLocal8Bit(log_name.c_str())),
+           "Abort", kReorderLogStatus);
+    }
+    platform::Close(old);
+    platform::RemoveFile(log_name);
+  }
+  platform::FileHandle log = platform::CreateNew(log_name);
+  if (log != platform::kNoFile) {
+    platform::Close(log);
+    log = platform::OpenAppend(log_name);
+  }
   trace(268);
-  if (log == nullptr) Fail("Error 1000", "Abort", kReorderLogStatus);
+  if (log == platform::kNoFile) Fail("Error 1000", "Abort", kReorderLogStatus);
   trace(273);
   reorder.SetLog(log);
   trace(276);
   reorder.traversal(root);
   trace(278);
-  if (reorder.Pending() > 0) reorder.Proc_sames();
-  std::fclose(log);
+  if (reorder.Pending() > 0 && !db.ChangeFailed()) reorder.Proc_sames();
+  platform::Sync(log);
+  platform::Close(log);
   trace(280);
+  return !db.ChangeFailed();
 }
 
 }  // namespace kinscope

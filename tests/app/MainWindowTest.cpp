@@ -11,14 +11,17 @@
 
 #include <climits>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "AppIcon.h"
 #include "Coding.h"
+#include "CrashSeam.h"
 #include "Explor1.h"
 #include "IndexTree.h"
+#include "Journal.h"
 #include "Seams.h"
 #include "WindowHarness.h"
 
@@ -156,6 +159,49 @@ class MainWindowTest : public QObject {
       }
     }
     QCOMPARE(backups, size_t{ready ? 1u : 0u});
+  }
+
+  // What an open finds beside the file under the journal's name: read-only,
+  // it says so and writes nothing; for writing, the change is undone first.
+  void interruptedChangeBesideTheFile() {
+    const std::string path = WriteDatabase("journal.tev");
+    crash::LeaveInterruptedWriteBack(path);
+    const std::string journal = kinscope::JournalPath(path);
+    const tevwriter::Bytes interrupted = tevwriter::ReadWholeFile(path);
+    QCOMPARE(interrupted[0], uint8_t{'5'});
+    {
+      TForm1 form;
+      form.SetReadOnly(true);
+      form.OpenPath(path);
+      QCOMPARE(h_->messages.size(), size_t{1});
+      QVERIFY(h_->messages[0].first.startsWith("This file has an interrupted change"));
+      QVERIFY(h_->messages[0].first.contains("Opening it for writing will undo it"));
+      QVERIFY(ControlsEnabled(form));
+    }
+    QCOMPARE(tevwriter::ReadWholeFile(path), interrupted);
+    QVERIFY(std::filesystem::exists(journal));
+    h_->Reset();
+    {
+      TForm1 form;
+      form.OpenPath(path);
+      QCOMPARE(h_->messages.size(), size_t{1});
+      QCOMPARE(h_->messages[0].first,
+               QString("An interrupted change was undone: the file is as it was before the "
+                       "change began."));
+      QCOMPARE(h_->messages[0].second, QString("Note"));
+      QVERIFY(ControlsEnabled(form));
+      QVERIFY(!std::filesystem::exists(journal));
+      QCOMPARE(tevwriter::ReadWholeFile(path)[0], uint8_t{'4'});  // "499" as it began
+    }
+    h_->Reset();
+    std::ofstream(journal) << "not a journal of ours, but not empty either";
+    {
+      TForm1 form;
+      form.OpenPath(path);
+      QCOMPARE(h_->messages.size(), size_t{1});
+      QVERIFY(h_->messages[0].first.contains("was not applied and is left where it is"));
+    }
+    QVERIFY(std::filesystem::exists(journal));
   }
 
   // Find lists the index entries under a key and opens the chosen one.

@@ -13,8 +13,10 @@
 #include "TevWriter.h"
 
 #include "Coding.h"
+#include "CrashSeam.h"
 #include "Dump.h"
 #include "FileCheck.h"
+#include "Journal.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
 #include "TempDir.h"
@@ -217,6 +219,38 @@ TEST_F(DumpTest, ExitStatuses) {
   const std::string before = Contents(path_);
   for (const auto& [args, status] : rows) EXPECT_EQ(RunDump(args), status) << args;
   EXPECT_EQ(Contents(path_), before);  // the file is only read
+}
+
+}  // namespace
+
+namespace {
+
+// A journal beside the file is a problem of the file: the check names it,
+// reads only, and applies nothing.
+TEST_F(DumpTest, CheckReportsAJournalBesideTheFile) {
+  const std::string path = dir_.File("interrupted.tev");
+  std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path);
+  crash::LeaveInterruptedWriteBack(path);
+  const std::string journal = JournalPath(path);
+  const std::string kept = Contents(journal);
+  std::string torn = kept;
+  torn[torn.size() - 3] = static_cast<char>(torn[torn.size() - 3] ^ 0x40);
+  const std::pair<std::string, const char*> rows[] = {
+      {kept, "an interrupted change: opening the file for writing undoes it"},
+      {torn, "not a complete journal"}};
+  for (const auto& [content, reason] : rows) {
+    std::ofstream(journal, std::ios::binary | std::ios::trunc) << content;
+    const std::string before = Contents(path);
+    const std::string out = dir_.File("check.json");
+    const int status =
+        std::system((std::string(KINSCOPE_DUMP) + " " + path + " check --json >" + out).c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == dump::kProblems) << reason;
+    const std::string report = Contents(out);
+    EXPECT_NE(report.find(journal), std::string::npos) << report;
+    EXPECT_NE(report.find(reason), std::string::npos) << report;
+    EXPECT_EQ(Contents(path), before);
+    EXPECT_EQ(Contents(journal), content);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // walk on degenerate and damaged trees, and every failure's exit status.
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QString>
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <filesystem>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,87 +24,18 @@
 #include "SameNameReorder.h"
 #include "Seams.h"
 #include "TEVDatabase.h"
+#include "FamilyFile.h"
 #include "TempDir.h"
 #include "TevWriter.h"
 #include "TraceFile.h"
 #include "TreeCheck.h"
 
 using namespace kinscope;
+using family::Contents;
+using family::Family;
+using family::Person;
 
 namespace {
-
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Julian Day Number of a Gregorian date.
-int32_t Jdn(int y, int m, int d) {
-  const int a = (14 - m) / 12, yy = y + 4800 - a, mm = m + 12 * a - 3;
-  return d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
-}
-
-// A birth date at offset 64 of an individual record (type 2, one date).
-void PutBirth(tevwriter::Bytes& person, size_t at, int year) {
-  if (year == 0) return;
-  const uint32_t day = static_cast<uint32_t>(Jdn(year, 3, 3));
-  person[at] = 2;
-  person[at + 4] = static_cast<uint8_t>(day);
-  person[at + 5] = static_cast<uint8_t>(day >> 8);
-  person[at + 6] = static_cast<uint8_t>(day >> 16);
-}
-
-struct Person {
-  std::string name;
-  int born;             // birth year, 0 for none
-  int christened = 0;   // christening year, 0 for none
-};
-
-// A database whose index holds one node per person, node n for RIN n,
-// inserted in the order given through the engine's own ReinsertNode.
-class Family {
- public:
-  explicit Family(const std::vector<Person>& people) : path_(dir_.File("family.tev")) {
-    tevwriter::TevFile file(1);
-    const int32_t count = static_cast<int32_t>(people.size());
-    file.SetHeaderI32(22, count);
-    file.SetHeaderI32(42, count);
-    file.SetHeaderI32(74, INT32_MAX);
-    for (int32_t rin = 1; rin <= count; ++rin) {
-      const Person& p = people[static_cast<size_t>(rin - 1)];
-      const int32_t name = file.AppendINameRec(0, 0, rin, 1, p.name);
-      names_.push_back(name);
-      tevwriter::Bytes person(221, 0);
-      tevwriter::PutI32(person, 0, name);
-      PutBirth(person, 64, p.born);
-      PutBirth(person, 88, p.christened);
-      file.AppendRecord(2, person);
-      file.AppendIndexNode(0, 0, -1, name);
-    }
-    EXPECT_TRUE(file.Write(path_));
-    Open();
-    for (int32_t n = 1; n <= count; ++n) db_->ReinsertNode(n, names_[static_cast<size_t>(n - 1)]);
-  }
-  void Open() {
-    db_ = std::make_unique<CTEVDatabase>();
-    EXPECT_EQ(db_->OpenDatabase(path_, 0), kOpenOk);
-  }
-  // The RINs in index order (node n stands for RIN n).
-  std::vector<int32_t> Order() {
-    const TreeReport report = CheckIndexTree(*db_);
-    EXPECT_TRUE(report.Sound());
-    return report.order;
-  }
-  void Reorder() { ReorderIdenticalNames(*db_, path_); }
-  std::string Log() const { return Contents(dir_.File("family.log")); }
-
-  TempDir dir_;
-  std::string path_;
-  std::vector<int32_t> names_;
-  std::unique_ptr<CTEVDatabase> db_;
-};
 
 class SameNameReorderTest : public ::testing::Test {
  protected:
@@ -209,12 +143,13 @@ TEST_F(SameNameReorderTest, LogNamesAndBackups) {
 
   Family family({{"A /B/", 1}});
   std::string error;
-  const std::string first = BackupDatabase(family.path_, 0, error);
-  const std::string second = BackupDatabase(family.path_, 0, error);
+  const std::string first = BackupDatabase(*family.db_, 0, error);
+  const std::string second = BackupDatabase(*family.db_, 0, error);
   ASSERT_FALSE(first.empty()) << error;
   EXPECT_NE(first, second);  // never over an existing copy
   EXPECT_EQ(Contents(first), Contents(family.path_));
-  EXPECT_TRUE(BackupDatabase(family.dir_.File("missing.tev"), 0, error).empty());
+  CTEVDatabase closed;
+  EXPECT_TRUE(BackupDatabase(closed, 0, error).empty());
 }
 
 // The walk keeps its own stack: a chain far deeper than a recursive walk
@@ -300,6 +235,48 @@ TEST_F(SameNameReorderTest, FailuresEndTheProgram) {
     c.harm(family);
     EXPECT_EXIT(family.Reorder(), ::testing::ExitedWithCode(c.status),
                 std::string("message: .*") + c.message);
+  }
+}
+
+// An existing log is replaced only when it is a regular file of the user's;
+// nothing is ever written through a link or into another user's file.
+TEST_F(SameNameReorderTest, AnExistingLogIsReplacedOnlyWhenItIsTheUsersOwn) {
+  struct Row {
+    const char* what;
+    std::function<void(const std::string& log, const std::string& target)> make;
+    bool refused;
+  } rows[] = {
+      {"a link", [](const std::string& log, const std::string& target) {
+         ASSERT_EQ(::symlink(target.c_str(), log.c_str()), 0);
+       }, true},
+      {"a named pipe", [](const std::string& log, const std::string&) {
+         ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+       }, true},
+      {"another user's file", [](const std::string& log, const std::string&) {
+         std::ofstream(log) << "theirs";
+         if (::geteuid() == 0) {
+           ASSERT_EQ(::chown(log.c_str(), 65534, 65534), 0);
+         }
+       }, ::geteuid() == 0},
+      {"the user's own file", [](const std::string& log, const std::string&) {
+         std::ofstream(log) << "an older log";
+       }, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Family family({{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}});
+    const std::string log = family.dir_.File("family.log");
+    const std::string target = family.dir_.File("target");
+    std::ofstream(target) << "not for the log";
+    row.make(log, target);
+    if (row.refused) {
+      EXPECT_EXIT(family.Reorder(), ::testing::ExitedWithCode(1000 & 0xff),
+                  "message: Error 1000.*left alone");
+    } else {
+      family.Reorder();
+      EXPECT_EQ(family.Log(), "\nFor Ann /Lee/\n  2\n  1");
+    }
+    EXPECT_EQ(Contents(target), "not for the log");
   }
 }
 

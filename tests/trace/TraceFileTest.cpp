@@ -2,6 +2,7 @@
 // a folder that cannot be made.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -63,11 +64,28 @@ TEST_F(TraceFileTest, AFolderThatCannotBeMadeDropsLinesUntilItCan) {
   std::ofstream(blocker) << "x";
   ::setenv("XDG_STATE_HOME", blocker.c_str(), 1);  // a file where a folder must go
   WriteTrace("Explor1", 1, "dropped");
-  EXPECT_EQ(kinscope::TraceStream(), nullptr);
+  EXPECT_FALSE(kinscope::TraceIsOpen());
   const std::string state = dir_.File("state");
   ::setenv("XDG_STATE_HOME", state.c_str(), 1);
   WriteTrace("Explor1", 2, "kept");
   EXPECT_EQ(Contents(state + "/kinscope/tev5x.txt"), "Explor1: 2. kept\n");
+}
+
+// A link standing at the trace file's name is replaced, never written through.
+TEST_F(TraceFileTest, ALinkAtItsNameIsReplaced) {
+  const std::string state = dir_.File("state");
+  ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+  ASSERT_EQ(::mkdir(state.c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir((state + "/kinscope").c_str(), 0700), 0);
+  const std::string target = dir_.File("target");
+  std::ofstream(target) << "someone else's";
+  ASSERT_EQ(::symlink(target.c_str(), (state + "/kinscope/tev5x.txt").c_str()), 0);
+  WriteTrace("Explor1", 181, "Button Clicked");
+  EXPECT_EQ(Contents(target), "someone else's");
+  struct stat st {};
+  ASSERT_EQ(::lstat((state + "/kinscope/tev5x.txt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(Contents(state + "/kinscope/tev5x.txt"), "Explor1: 181. Button Clicked\n");
 }
 
 }  // namespace

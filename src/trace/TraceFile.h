@@ -4,11 +4,11 @@
 // The file is tev5x.txt in a per-user folder: $XDG_STATE_HOME/kinscope/
 // when that variable holds an absolute path, else ~/.local/state/kinscope/;
 // missing folders are created with mode 0700. It is opened by the first
-// WriteTrace of a program run (created, or emptied when it exists), every
-// line is flushed at once, and the program never closes it.
+// WriteTrace of a program run (a new file of the user's replaces whatever
+// stood at its name, a link included, so an existing file is emptied), every
+// line goes to the file at once, and the program never closes it.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 namespace kinscope {
@@ -17,9 +17,12 @@ namespace kinscope {
 // cannot be created the line is dropped and the next call tries again.
 void WriteTrace(const char* tag, int point, const char* text);
 
-// The open trace stream for lines of other shapes, or none when no trace
-// line could be written yet. Writers flush what they write.
-std::FILE* TraceStream();
+// Writes `text` (lines of other shapes) into the trace file at once, as the
+// lines go; nothing when no trace line could be written yet.
+void WriteTraceText(const std::string& text);
+
+// Whether the trace file is open (a line could be written).
+bool TraceIsOpen();
 
 // Where the trace file goes; empty when no folder can be found for it.
 std::string TracePath();

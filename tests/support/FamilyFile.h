@@ -1,0 +1,98 @@
+// A database file for the re-ordering's tests, built with our writer: one
+// individual and one index node per person, the nodes inserted through the
+// engine's own ReinsertNode.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "SameNameReorder.h"
+#include "TEVDatabase.h"
+#include "TempDir.h"
+#include "TevWriter.h"
+#include "TreeCheck.h"
+
+namespace family {
+
+using namespace kinscope;
+
+inline std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Julian Day Number of a Gregorian date.
+inline int32_t Jdn(int y, int m, int d) {
+  const int a = (14 - m) / 12, yy = y + 4800 - a, mm = m + 12 * a - 3;
+  return d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
+}
+
+// A birth date at offset 64 of an individual record (type 2, one date).
+inline void PutBirth(tevwriter::Bytes& person, size_t at, int year) {
+  if (year == 0) return;
+  const uint32_t day = static_cast<uint32_t>(Jdn(year, 3, 3));
+  person[at] = 2;
+  person[at + 4] = static_cast<uint8_t>(day);
+  person[at + 5] = static_cast<uint8_t>(day >> 8);
+  person[at + 6] = static_cast<uint8_t>(day >> 16);
+}
+
+struct Person {
+  std::string name;
+  int born;             // birth year, 0 for none
+  int christened = 0;   // christening year, 0 for none
+};
+
+// A database whose index holds one node per person, node n for RIN n,
+// inserted in the order given through the engine's own ReinsertNode.
+class Family {
+ public:
+  explicit Family(const std::vector<Person>& people) : path_(dir_.File("family.tev")) {
+    tevwriter::TevFile file(1);
+    const int32_t count = static_cast<int32_t>(people.size());
+    file.SetHeaderI32(22, count);
+    file.SetHeaderI32(42, count);
+    file.SetHeaderI32(74, INT32_MAX);
+    for (int32_t rin = 1; rin <= count; ++rin) {
+      const Person& p = people[static_cast<size_t>(rin - 1)];
+      const int32_t name = file.AppendINameRec(0, 0, rin, 1, p.name);
+      names_.push_back(name);
+      tevwriter::Bytes person(221, 0);
+      tevwriter::PutI32(person, 0, name);
+      PutBirth(person, 64, p.born);
+      PutBirth(person, 88, p.christened);
+      file.AppendRecord(2, person);
+      file.AppendIndexNode(0, 0, -1, name);
+    }
+    EXPECT_TRUE(file.Write(path_));
+    Open();
+    for (int32_t n = 1; n <= count; ++n) db_->ReinsertNode(n, names_[static_cast<size_t>(n - 1)]);
+  }
+  void Open() {
+    db_ = std::make_unique<CTEVDatabase>();
+    EXPECT_EQ(db_->OpenDatabase(path_, 0), kOpenOk);
+  }
+  // The RINs in index order (node n stands for RIN n).
+  std::vector<int32_t> Order() {
+    const TreeReport report = CheckIndexTree(*db_);
+    EXPECT_TRUE(report.Sound());
+    return report.order;
+  }
+  void Reorder() { ReorderIdenticalNames(*db_, path_); }
+  std::string Log() const { return Contents(dir_.File("family.log")); }
+
+  TempDir dir_;
+  std::string path_;
+  std::vector<int32_t> names_;
+  std::unique_ptr<CTEVDatabase> db_;
+};
+
+}  // namespace family
