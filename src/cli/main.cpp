@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "Console.h"
 #include "Dump.h"
 #include "TEVDatabase.h"
 
@@ -38,8 +39,12 @@ int main(int argc, char** argv) {
   check->add_flag("--json", json, "print one JSON document");
   app.get_subcommand("header")->add_flag("--json", json, "print one JSON document");
 
+  // Standard output carries the same bytes on every system (Console.h).
+  const std::vector<std::string> arguments = dump::PrepareConsole(argc, argv);
+  std::vector<const char*> args;
+  for (const std::string& a : arguments) args.push_back(a.c_str());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(args.size()), args.data());
   } catch (const CLI::ParseError& e) {
     const int status = app.exit(e);
     return status == 0 ? 0 : dump::kCannotOpen;

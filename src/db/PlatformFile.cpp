@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+
+#include <string>
 
 #include <cerrno>
 #include <ctime>
@@ -15,13 +18,18 @@ int g_last_error = 0;
 
 void Remember(int error) { g_last_error = error; }
 
+int Fd(FileHandle file) { return static_cast<int>(file); }
+
+bool HasNul(const std::string& path) {
+  if (path.find('\0') == std::string::npos) return false;
+  Remember(EINVAL);
+  return true;
+}
+
 }  // namespace
 
 FileHandle OpenExisting(const std::string& path, bool writable) {
-  if (path.find('\0') != std::string::npos) {
-    Remember(EINVAL);
-    return kNoFile;
-  }
+  if (HasNul(path)) return kNoFile;
   const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
   if (fd < 0) {
     Remember(errno);
@@ -43,7 +51,7 @@ size_t ReadAt(FileHandle file, int64_t offset, void* buffer, size_t count) {
   auto* out = static_cast<char*>(buffer);
   size_t done = 0;
   while (done < count) {
-    const ssize_t n = ::pread(file, out + done, count - done,
+    const ssize_t n = ::pread(Fd(file), out + done, count - done,
                               static_cast<off_t>(offset) + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -64,7 +72,7 @@ size_t WriteAt(FileHandle file, int64_t offset, const void* buffer, size_t count
   const auto* in = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count) {
-    const ssize_t n = ::pwrite(file, in + done, count - done,
+    const ssize_t n = ::pwrite(Fd(file), in + done, count - done,
                                static_cast<off_t>(offset) + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -78,7 +86,7 @@ size_t WriteAt(FileHandle file, int64_t offset, const void* buffer, size_t count
 }
 
 void Close(FileHandle file) {
-  if (file != kNoFile) ::close(file);
+  if (file != kNoFile) ::close(Fd(file));
 }
 
 int LastError() { return g_last_error; }
@@ -99,6 +107,86 @@ LocalTime Now() {
   t.second = static_cast<uint16_t>(tm.tm_sec);
   t.milliseconds = static_cast<uint16_t>(ts.tv_nsec / 1000000);
   return t;
+}
+
+FileHandle CreateNew(const std::string& path) {
+  if (HasNul(path)) return kNoFile;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) Remember(errno);
+  return fd < 0 ? kNoFile : fd;
+}
+
+FileHandle OpenAppend(const std::string& path) {
+  if (HasNul(path)) return kNoFile;
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    Remember(errno);
+    return kNoFile;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+    Remember(EPERM);
+    ::close(fd);
+    return kNoFile;
+  }
+  return fd;
+}
+
+size_t Append(FileHandle file, const void* buffer, size_t count) {
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(Fd(file), in + done, count - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n < 0) Remember(errno);
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+bool Sync(FileHandle file) {
+  if (::fsync(Fd(file)) == 0) return true;
+  Remember(errno);
+  return false;
+}
+
+int64_t FileSize(FileHandle file) {
+  struct stat st {};
+  if (::fstat(Fd(file), &st) == 0) return static_cast<int64_t>(st.st_size);
+  Remember(errno);
+  return -1;
+}
+
+bool RemoveFile(const std::string& path) {
+  if (HasNul(path)) return false;
+  if (::unlink(path.c_str()) == 0) return true;
+  Remember(errno);
+  return false;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return !HasNul(path) && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool SyncFolder(const std::string& path) {
+  if (HasNul(path)) return false;
+  const size_t slash = path.rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    Remember(errno);
+    return false;
+  }
+  const bool ok = ::fsync(fd) == 0;
+  if (!ok) Remember(errno);
+  ::close(fd);
+  return ok;
 }
 
 }  // namespace kinscope::platform

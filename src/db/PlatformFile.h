@@ -1,11 +1,14 @@
 // The file operations the database engine needs from the operating system.
 //
-// A thin layer over POSIX: open an existing file, positioned reads and writes
-// that report how many bytes they moved, close, the error code of the last
-// failed operation, and the local clock. A file opened for writing holds an
-// exclusive advisory lock and a file opened for reading a shared one, both
-// taken without waiting, so two openers conflict exactly when one of them
-// writes.
+// A thin layer over the system: open an existing file, positioned reads and
+// writes that report how many bytes they moved, close, the error code of the
+// last failed operation, and the local clock. Two openers of one file
+// conflict exactly when one of them writes: on POSIX a file opened for
+// writing holds an exclusive advisory lock and a file opened for reading a
+// shared one, both taken without waiting; on Windows a file opened for
+// writing lets others read it only, and one opened for reading lets others
+// read it and stands in no reader's way. PlatformFile.cpp is the POSIX layer,
+// PlatformFileWin32.cpp the Windows one; the build takes one of them.
 #pragma once
 
 #include <cstddef>
@@ -14,14 +17,16 @@
 
 namespace kinscope::platform {
 
-// Descriptor of an open file; kNoFile when none.
-using FileHandle = int;
+// The open file: a POSIX descriptor or a Windows handle, held in an integer
+// wide enough for either; kNoFile when none.
+using FileHandle = std::intptr_t;
 constexpr FileHandle kNoFile = -1;
 
-// Opens the existing file at `path` (bytes passed to the file system as they
-// are) for reading and writing when `writable`, else for reading only, and
-// locks it as described above. Never creates a file. Returns kNoFile on
-// failure and records the error code (LastError).
+// Opens the existing file at `path` for reading and writing when `writable`,
+// else for reading only, and locks or shares it as described above. On POSIX
+// the path's bytes go to the file system as they are; on Windows the path is
+// UTF-8. Never creates a file. Returns kNoFile on failure and records the
+// error code (LastError).
 FileHandle OpenExisting(const std::string& path, bool writable);
 
 // Reads up to `count` bytes at absolute `offset` into `buffer`, going on after
@@ -36,7 +41,9 @@ size_t WriteAt(FileHandle file, int64_t offset, const void* buffer, size_t count
 // Closes the file; the lock goes with it.
 void Close(FileHandle file);
 
-// Error code (errno value) of the last failed operation of this layer.
+// Error code of the last failed operation of this layer: the errno value on
+// POSIX, the GetLastError value on Windows (2 no such file, 3 no such folder,
+// 5 access denied, 32 in use by another process).
 int LastError();
 
 // Local wall-clock time, broken down.
@@ -51,5 +58,28 @@ struct LocalTime {
   uint16_t milliseconds;
 };
 LocalTime Now();
+
+// Creates a new file at `path` for reading and writing. Fails (kNoFile,
+// LastError set) when anything already stands at `path`, a symbolic link
+// included; never follows a link. Permissions 0600 where the system has them.
+FileHandle CreateNew(const std::string& path);
+// Opens the file at `path` for appending (writes go to its end), creating it
+// when missing. Refuses (kNoFile) a symbolic link, anything that is not a
+// regular file, or a file owned by another user.
+FileHandle OpenAppend(const std::string& path);
+// Appends `count` bytes to a file opened with OpenAppend; the number written.
+size_t Append(FileHandle file, const void* buffer, size_t count);
+// Flushes what was written to `file` to the disk. True on success.
+bool Sync(FileHandle file);
+// Size of the open file in bytes; -1 on error.
+int64_t FileSize(FileHandle file);
+// Removes the file at `path`. True on success.
+bool RemoveFile(const std::string& path);
+// Whether anything stands at `path` (a symbolic link is not followed).
+bool Exists(const std::string& path);
+// Makes the creation or removal of a file in the folder that holds `path`
+// durable. True on success; true and nothing done where the system needs no
+// such step.
+bool SyncFolder(const std::string& path);
 
 }  // namespace kinscope::platform

@@ -1,7 +1,9 @@
 // kinscope-dump: golden documents of the sample database, find, the check on
 // damaged copies, and the exit statuses of the program.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -29,8 +31,13 @@ json Golden(const std::string& name) {
 class DumpTest : public ::testing::Test {
  protected:
   void SetUp() override {
+#ifdef _WIN32
+    _putenv_s("TZ", "UTC");
+    _tzset();
+#else
     ::setenv("TZ", "UTC", 1);
     ::tzset();
+#endif
     path_ = dir_.File("family.tev");
     std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path_);
     ASSERT_EQ(db_.OpenDatabase(path_, 1), kOpenOk);  // a shared lock: the program may open it too
@@ -131,8 +138,14 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
 }
 
 int RunDump(const std::string& args) {
+#ifdef _WIN32
+  // cmd /c takes the outer quotes off: ""program" args >NUL 2>&1"
+  const std::string program = std::filesystem::path(KINSCOPE_DUMP).make_preferred().string();
+  return std::system(("\"\"" + program + "\" " + args + " >NUL 2>&1\"").c_str());
+#else
   const int status = std::system((std::string(KINSCOPE_DUMP) + " " + args + " >/dev/null 2>&1").c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 TEST_F(DumpTest, ExitStatuses) {

@@ -1,0 +1,41 @@
+#include "Console.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+// After windows.h, which shellapi.h builds on.
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdio>
+
+namespace kinscope::dump {
+namespace {
+
+std::string Utf8(const wchar_t* text) {
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string out(static_cast<size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
+  out.pop_back();  // the terminating zero
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> PrepareConsole(int argc, char** argv) {
+  ::SetConsoleOutputCP(CP_UTF8);
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+  std::vector<std::string> out;
+  for (int i = 0; i < count; ++i) out.push_back(Utf8(wide[i]));
+  ::LocalFree(wide);
+  return out;
+}
+
+}  // namespace kinscope::dump

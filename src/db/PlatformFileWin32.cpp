@@ -1,0 +1,234 @@
+// The Windows file layer: the declarations of PlatformFile.h on Win32.
+//
+// Paths arrive as UTF-8 and go to CreateFileW as UTF-16; a path too long for
+// the classic limit is made absolute and given the \\?\ prefix. A file opened
+// for writing is shared with readers only, a file opened for reading with
+// readers only too, so a writer and any other opener conflict and readers
+// never do (error 32). Reads and writes are positioned through OVERLAPPED
+// offsets, so no shared file pointer is moved.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <climits>
+#include <string>
+
+#include "PlatformFile.h"
+
+namespace kinscope::platform {
+namespace {
+
+DWORD g_last_error = 0;
+
+void Remember(DWORD error) { g_last_error = error; }
+void RememberLast() { g_last_error = ::GetLastError(); }
+
+HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+// CreateFileW's INVALID_HANDLE_VALUE is the handle -1, which is kNoFile.
+FileHandle FromHandle(HANDLE handle) {
+  const auto file = reinterpret_cast<FileHandle>(handle);
+  if (file == kNoFile) RememberLast();
+  return file;
+}
+
+// Paths longer than this take the \\?\ form (the classic limit of 260 less
+// room for a file name that a folder path must leave).
+constexpr size_t kClassicPathLimit = 248;
+
+// `path` (UTF-8) as UTF-16 for the wide file functions; false, with the error
+// remembered, when it holds a zero byte or is not UTF-8.
+bool WidePath(const std::string& path, std::wstring& out) {
+  if (path.empty() || path.find('\0') != std::string::npos || path.size() > INT_MAX / 2) {
+    Remember(ERROR_INVALID_NAME);
+    return false;
+  }
+  const int in_size = static_cast<int>(path.size());
+  const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), in_size,
+                                      nullptr, 0);
+  if (n <= 0) {
+    RememberLast();
+    return false;
+  }
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), in_size, wide.data(),
+                            n) != n) {
+    RememberLast();
+    return false;
+  }
+  if (wide.size() < kClassicPathLimit || wide.rfind(L"\\\\?\\", 0) == 0) {
+    out = std::move(wide);
+    return true;
+  }
+  const DWORD full_size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (full_size == 0) {
+    RememberLast();
+    return false;
+  }
+  std::wstring full(full_size, L'\0');
+  const DWORD got = ::GetFullPathNameW(wide.c_str(), full_size, full.data(), nullptr);
+  if (got == 0 || got >= full_size) {
+    RememberLast();
+    return false;
+  }
+  full.resize(got);
+  // \\server\share\... becomes \\?\UNC\server\share\..., C:\... becomes \\?\C:\...
+  out = full.rfind(L"\\\\", 0) == 0 ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
+  return true;
+}
+
+// The part of a transfer one ReadFile or WriteFile call takes.
+DWORD Chunk(size_t left) { return left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left); }
+
+OVERLAPPED At(int64_t offset) {
+  OVERLAPPED at{};
+  const auto u = static_cast<uint64_t>(offset);
+  at.Offset = static_cast<DWORD>(u & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<DWORD>(u >> 32);
+  return at;
+}
+
+}  // namespace
+
+FileHandle OpenExisting(const std::string& path, bool writable) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return kNoFile;
+  const DWORD access = writable ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
+  return FromHandle(::CreateFileW(wide.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+size_t ReadAt(FileHandle file, int64_t offset, void* buffer, size_t count) {
+  if (offset < 0) {
+    Remember(ERROR_NEGATIVE_SEEK);
+    return 0;
+  }
+  auto* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    OVERLAPPED at = At(offset + static_cast<int64_t>(done));
+    DWORD n = 0;
+    if (!::ReadFile(Handle(file), out + done, Chunk(count - done), &n, &at)) {
+      if (::GetLastError() != ERROR_HANDLE_EOF) RememberLast();
+      break;
+    }
+    if (n == 0) break;  // end of file
+    done += n;
+  }
+  return done;
+}
+
+size_t WriteAt(FileHandle file, int64_t offset, const void* buffer, size_t count) {
+  if (offset < 0) {
+    Remember(ERROR_NEGATIVE_SEEK);
+    return 0;
+  }
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    OVERLAPPED at = At(offset + static_cast<int64_t>(done));
+    DWORD n = 0;
+    if (!::WriteFile(Handle(file), in + done, Chunk(count - done), &n, &at)) {
+      RememberLast();
+      break;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+void Close(FileHandle file) {
+  if (file != kNoFile) ::CloseHandle(Handle(file));
+}
+
+int LastError() { return static_cast<int>(g_last_error); }
+
+LocalTime Now() {
+  SYSTEMTIME st{};
+  ::GetLocalTime(&st);
+  return LocalTime{st.wYear, st.wMonth,  st.wDayOfWeek, st.wDay,
+                   st.wHour, st.wMinute, st.wSecond,    st.wMilliseconds};
+}
+
+FileHandle CreateNew(const std::string& path) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return kNoFile;
+  return FromHandle(::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                  nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+FileHandle OpenAppend(const std::string& path) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return kNoFile;
+  // A link (a reparse point) is opened as itself, not followed, and refused.
+  const FileHandle file = FromHandle(::CreateFileW(
+      wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ,
+      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (file == kNoFile) return kNoFile;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const DWORD refused = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
+                        FILE_ATTRIBUTE_DEVICE;
+  if (::GetFileType(Handle(file)) != FILE_TYPE_DISK ||
+      !::GetFileInformationByHandle(Handle(file), &info) ||
+      (info.dwFileAttributes & refused) != 0) {
+    Remember(ERROR_ACCESS_DENIED);
+    ::CloseHandle(Handle(file));
+    return kNoFile;
+  }
+  return file;
+}
+
+size_t Append(FileHandle file, const void* buffer, size_t count) {
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    DWORD n = 0;
+    if (!::WriteFile(Handle(file), in + done, Chunk(count - done), &n, nullptr)) {
+      RememberLast();
+      break;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+bool Sync(FileHandle file) {
+  if (::FlushFileBuffers(Handle(file))) return true;
+  RememberLast();
+  return false;
+}
+
+int64_t FileSize(FileHandle file) {
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(Handle(file), &size)) return static_cast<int64_t>(size.QuadPart);
+  RememberLast();
+  return -1;
+}
+
+bool RemoveFile(const std::string& path) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return false;
+  if (::DeleteFileW(wide.c_str())) return true;
+  RememberLast();
+  return false;
+}
+
+// INVALID_FILE_ATTRIBUTES.
+constexpr DWORD kNoAttributes = 0xFFFFFFFFu;
+
+bool Exists(const std::string& path) {
+  std::wstring wide;
+  return WidePath(path, wide) && ::GetFileAttributesW(wide.c_str()) != kNoAttributes;
+}
+
+// Windows makes a file's creation or removal durable with the file itself.
+bool SyncFolder(const std::string& /*path*/) { return true; }
+
+}  // namespace kinscope::platform
