@@ -2,9 +2,11 @@
 // name index and integrity, as text or JSON. The file is opened read-only.
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <string>
 
 #include "Console.h"
 #include "Dump.h"
+#include "PlatformFile.h"
 #include "TEVDatabase.h"
 
 using namespace kinscope;
@@ -62,10 +64,12 @@ int main(int argc, char** argv) {
   CTEVDatabase db;
   const int opened = db.OpenDatabase(path, 1);
   if (opened != kOpenOk) {
-    std::cerr << "kinscope-dump: " << path
-              << (opened == kOpenCorrupt ? ": the file is corrupt (header, page map or page-count "
-                                           "table)\n"
-                                         : ": cannot open the file\n");
+    // The system's error code: errno on POSIX, GetLastError on Windows.
+    const std::string why = opened == kOpenCorrupt
+                                ? "the file is corrupt (header, page map or page-count table)"
+                                : "cannot open the file (error " +
+                                      std::to_string(platform::LastError()) + ")";
+    std::cerr << "kinscope-dump: " << path << ": " << why << "\n";
     return dump::kCannotOpen;
   }
   dump::Result result;

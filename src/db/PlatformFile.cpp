@@ -109,6 +109,17 @@ LocalTime Now() {
   return t;
 }
 
+bool LocalTimeOf(int64_t seconds, LocalTime& out) {
+  const auto t = static_cast<time_t>(seconds);
+  std::tm tm{};
+  if (static_cast<int64_t>(t) != seconds || ::localtime_r(&t, &tm) == nullptr) return false;
+  out = LocalTime{static_cast<uint16_t>(tm.tm_year + 1900), static_cast<uint16_t>(tm.tm_mon + 1),
+                  static_cast<uint16_t>(tm.tm_wday),        static_cast<uint16_t>(tm.tm_mday),
+                  static_cast<uint16_t>(tm.tm_hour),        static_cast<uint16_t>(tm.tm_min),
+                  static_cast<uint16_t>(tm.tm_sec),         0};
+  return true;
+}
+
 FileHandle CreateNew(const std::string& path) {
   if (HasNul(path)) return kNoFile;
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

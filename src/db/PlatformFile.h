@@ -59,6 +59,12 @@ struct LocalTime {
 };
 LocalTime Now();
 
+// The time `seconds` after 1970-01-01 00:00 UTC (before it when negative) in
+// the local time zone, broken down, milliseconds 0. False when the system
+// cannot convert it. On Windows, whose C library converts nothing before
+// 1970, such times take the zone's standard offset.
+bool LocalTimeOf(int64_t seconds, LocalTime& out);
+
 // Creates a new file at `path` for reading and writing. Fails (kNoFile,
 // LastError set) when anything already stands at `path`, a symbolic link
 // included; never follows a link. Permissions 0600 where the system has them.

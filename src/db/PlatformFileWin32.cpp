@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <ctime>
 #include <string>
 
 #include "PlatformFile.h"
@@ -92,6 +93,22 @@ OVERLAPPED At(int64_t offset) {
   return at;
 }
 
+// Days since 1970-01-01 as year, month (1 to 12) and day of the month.
+void CivilFromDays(int64_t days, LocalTime& out) {
+  days += 719468;  // days from 0000-03-01 to 1970-01-01
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t day_of_era = days - era * 146097;
+  const int64_t year_of_era =
+      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  const int64_t day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t mp = (5 * day_of_year + 2) / 153;
+  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  out.year = static_cast<uint16_t>(year_of_era + era * 400 + (month <= 2 ? 1 : 0));
+  out.month = static_cast<uint16_t>(month);
+  out.day = static_cast<uint16_t>(day_of_year - (153 * mp + 2) / 5 + 1);
+}
+
 }  // namespace
 
 FileHandle OpenExisting(const std::string& path, bool writable) {
@@ -153,6 +170,33 @@ LocalTime Now() {
   ::GetLocalTime(&st);
   return LocalTime{st.wYear, st.wMonth,  st.wDayOfWeek, st.wDay,
                    st.wHour, st.wMinute, st.wSecond,    st.wMilliseconds};
+}
+
+bool LocalTimeOf(int64_t seconds, LocalTime& out) {
+  if (seconds >= 0) {
+    const auto t = static_cast<__time64_t>(seconds);
+    std::tm tm{};
+    if (_localtime64_s(&tm, &t) != 0) return false;
+    out = LocalTime{static_cast<uint16_t>(tm.tm_year + 1900), static_cast<uint16_t>(tm.tm_mon + 1),
+                    static_cast<uint16_t>(tm.tm_wday),        static_cast<uint16_t>(tm.tm_mday),
+                    static_cast<uint16_t>(tm.tm_hour),        static_cast<uint16_t>(tm.tm_min),
+                    static_cast<uint16_t>(tm.tm_sec),         0};
+    return true;
+  }
+  // Before 1970: count back from the zone's standard offset, as the C library
+  // of Linux does in a zone that kept one offset then.
+  _tzset();
+  const int64_t local = seconds - _timezone;  // _timezone: seconds west of UTC
+  if (local < -(int64_t{1} << 40)) return false;
+  const int64_t days = (local >= 0 ? local : local - 86399) / 86400;
+  const int64_t in_day = local - days * 86400;
+  out = LocalTime{};
+  CivilFromDays(days, out);
+  out.day_of_week = static_cast<uint16_t>((days % 7 + 11) % 7);  // 1970-01-01 was a Thursday
+  out.hour = static_cast<uint16_t>(in_day / 3600);
+  out.minute = static_cast<uint16_t>(in_day / 60 % 60);
+  out.second = static_cast<uint16_t>(in_day % 60);
+  return true;
 }
 
 FileHandle CreateNew(const std::string& path) {
