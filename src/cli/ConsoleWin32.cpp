@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace kinscope::dump {
 namespace {
@@ -23,10 +24,21 @@ std::string Utf8(const wchar_t* text) {
   return out;
 }
 
+// The console's output code page before the program set UTF-8; put back at
+// exit, since the console outlives the program.
+UINT g_console_code_page = 0;
+
 }  // namespace
 
 std::vector<std::string> PrepareConsole(int argc, char** argv) {
-  ::SetConsoleOutputCP(CP_UTF8);
+  g_console_code_page = ::GetConsoleOutputCP();
+  if (g_console_code_page != 0 && g_console_code_page != CP_UTF8) {
+    ::SetConsoleOutputCP(CP_UTF8);
+    std::atexit([] {
+      std::fflush(stdout);
+      ::SetConsoleOutputCP(g_console_code_page);
+    });
+  }
   std::fflush(stdout);
   _setmode(_fileno(stdout), _O_BINARY);
   int count = 0;

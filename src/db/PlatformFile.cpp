@@ -6,10 +6,9 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <string>
-
 #include <cerrno>
 #include <ctime>
+#include <string>
 
 namespace kinscope::platform {
 namespace {

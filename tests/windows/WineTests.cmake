@@ -5,3 +5,9 @@ add_test(NAME dump_same_as_linux
                  ${KINSCOPE_HOST_BUILD}/src/cli/kinscope-dump $<TARGET_FILE:kinscope-dump>
                  ${KINSCOPE_SAMPLE_DB})
 set_tests_properties(dump_same_as_linux PROPERTIES TIMEOUT 600)
+
+# The zip that scripts/package ships.
+add_test(NAME windows_zip
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/check_zip.sh ${CMAKE_BINARY_DIR}
+                 ${PROJECT_VERSION})
+set_tests_properties(windows_zip PROPERTIES TIMEOUT 120)

@@ -64,6 +64,7 @@ rows=(
   "2|short.tev header"
   "2|absent.tev header"
   "0|--version"
+  "0|--help"
 )
 for row in "${rows[@]}"; do
   want="${row%%|*}"
