@@ -13,19 +13,19 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # The DLLs the program imports: only those every Windows has.
-dlls="$(x86_64-w64-mingw32-objdump -p "$win_dump" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)"
+dlls="$(x86_64-w64-mingw32-objdump -p "$win_dump" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | sort -u)"
 for dll in $dlls; do
   case "$dll" in
     kernel32.dll | msvcrt.dll | shell32.dll | user32.dll | advapi32.dll | api-ms-win-*) ;;
     *) fail "kinscope-dump.exe needs $dll beside it" ;;
   esac
 done
-echo "imports: $(echo $dlls)"
+echo "imports: ${dlls//$'\n'/ }"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"  # wine-run may run the program as another user
-cd "$work"
+cd "$work" || exit 1
 cp "$sample" family.tev
 cp "$sample" "Müller Γενεαλογία 家谱.tev"
 cp "$sample" damaged.tev
@@ -68,6 +68,7 @@ rows=(
 )
 for row in "${rows[@]}"; do
   want="${row%%|*}"
+  args=()
   eval "args=(${row#*|})"
   "$host_dump" "${args[@]}" >host.out 2>host.err
   host_status=$?
