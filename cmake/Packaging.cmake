@@ -1,3 +1,19 @@
+# The Windows build's package: kinscope-dump-VERSION-win64.zip with the .exe
+# and README.txt (`cpack -G ZIP` in build-win64, or scripts/package).
+if(WIN32)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/README-windows.txt.in
+                 ${CMAKE_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME kinscope-dump)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_PACKAGE_FILE_NAME kinscope-dump-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
+endif()
+
 # The Debian package: `cpack -G DEB` in the build folder, or scripts/package.
 # Its dependencies are read from the libraries the binary links.
 set(CPACK_GENERATOR DEB)

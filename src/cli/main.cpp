@@ -2,8 +2,11 @@
 // name index and integrity, as text or JSON. The file is opened read-only.
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <string>
 
+#include "Console.h"
 #include "Dump.h"
+#include "PlatformFile.h"
 #include "TEVDatabase.h"
 
 using namespace kinscope;
@@ -41,8 +44,12 @@ int main(int argc, char** argv) {
   std::string out_path;
   gedcom->add_option("-o,--output", out_path, "write to this file instead of standard output");
 
+  // Standard output carries the same bytes on every system (Console.h).
+  const std::vector<std::string> arguments = dump::PrepareConsole(argc, argv);
+  std::vector<const char*> args;
+  for (const std::string& a : arguments) args.push_back(a.c_str());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(args.size()), args.data());
   } catch (const CLI::ParseError& e) {
     const int status = app.exit(e);
     return status == 0 ? 0 : dump::kCannotOpen;
@@ -60,10 +67,12 @@ int main(int argc, char** argv) {
   CTEVDatabase db;
   const int opened = db.OpenDatabase(path, 1);
   if (opened != kOpenOk) {
-    std::cerr << "kinscope-dump: " << path
-              << (opened == kOpenCorrupt ? ": the file is corrupt (header, page map or page-count "
-                                           "table)\n"
-                                         : ": cannot open the file\n");
+    // The system's error code: errno on POSIX, GetLastError on Windows.
+    const std::string why = opened == kOpenCorrupt
+                                ? "the file is corrupt (header, page map or page-count table)"
+                                : "cannot open the file (error " +
+                                      std::to_string(platform::LastError()) + ")";
+    std::cerr << "kinscope-dump: " << path << ": " << why << "\n";
     return dump::kCannotOpen;
   }
   if (command == "gedcom") return dump::Gedcom(db, path, out_path, KINSCOPE_VERSION);

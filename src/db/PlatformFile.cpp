@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 namespace kinscope::platform {
 namespace {
@@ -17,6 +18,8 @@ namespace {
 int g_last_error = 0;
 
 void Remember(int error) { g_last_error = error; }
+
+int Fd(FileHandle file) { return static_cast<int>(file); }
 
 bool HasZero(const std::string& path) {
   if (path.find('\0') == std::string::npos) return false;
@@ -45,10 +48,7 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 FileHandle OpenExisting(const std::string& path, bool writable) {
-  if (path.find('\0') != std::string::npos) {
-    Remember(EINVAL);
-    return kNoFile;
-  }
+  if (HasZero(path)) return kNoFile;
   const int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
   if (fd < 0) {
     Remember(errno);
@@ -70,7 +70,7 @@ size_t ReadAt(FileHandle file, int64_t offset, void* buffer, size_t count) {
   auto* out = static_cast<char*>(buffer);
   size_t done = 0;
   while (done < count) {
-    const ssize_t n = ::pread(file, out + done, count - done,
+    const ssize_t n = ::pread(Fd(file), out + done, count - done,
                               static_cast<off_t>(offset) + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -91,7 +91,7 @@ size_t WriteAt(FileHandle file, int64_t offset, const void* buffer, size_t count
   const auto* in = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count) {
-    const ssize_t n = ::pwrite(file, in + done, count - done,
+    const ssize_t n = ::pwrite(Fd(file), in + done, count - done,
                                static_cast<off_t>(offset) + static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -139,7 +139,7 @@ size_t Append(FileHandle file, const void* buffer, size_t count) {
   const auto* in = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count) {
-    const ssize_t n = ::write(file, in + done, count - done);
+    const ssize_t n = ::write(Fd(file), in + done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       Remember(errno);
@@ -152,14 +152,14 @@ size_t Append(FileHandle file, const void* buffer, size_t count) {
 }
 
 bool Sync(FileHandle file) {
-  if (::fsync(file) == 0) return true;
+  if (::fsync(Fd(file)) == 0) return true;
   Remember(errno);
   return false;
 }
 
 int64_t FileSize(FileHandle file) {
   struct stat st {};
-  if (::fstat(file, &st) == 0) return static_cast<int64_t>(st.st_size);
+  if (::fstat(Fd(file), &st) == 0) return static_cast<int64_t>(st.st_size);
   Remember(errno);
   return -1;
 }
@@ -213,7 +213,7 @@ std::string HomeFolder() {
 }
 
 void Close(FileHandle file) {
-  if (file != kNoFile) ::close(file);
+  if (file != kNoFile) ::close(Fd(file));
 }
 
 int LastError() { return g_last_error; }
@@ -234,6 +234,17 @@ LocalTime Now() {
   t.second = static_cast<uint16_t>(tm.tm_sec);
   t.milliseconds = static_cast<uint16_t>(ts.tv_nsec / 1000000);
   return t;
+}
+
+bool LocalTimeOf(int64_t seconds, LocalTime& out) {
+  const auto t = static_cast<time_t>(seconds);
+  std::tm tm{};
+  if (static_cast<int64_t>(t) != seconds || ::localtime_r(&t, &tm) == nullptr) return false;
+  out = LocalTime{static_cast<uint16_t>(tm.tm_year + 1900), static_cast<uint16_t>(tm.tm_mon + 1),
+                  static_cast<uint16_t>(tm.tm_wday),        static_cast<uint16_t>(tm.tm_mday),
+                  static_cast<uint16_t>(tm.tm_hour),        static_cast<uint16_t>(tm.tm_min),
+                  static_cast<uint16_t>(tm.tm_sec),         0};
+  return true;
 }
 
 }  // namespace kinscope::platform

@@ -1,16 +1,21 @@
 // The file operations the database engine needs from the operating system.
 //
-// A thin layer over POSIX: open an existing file, positioned reads and writes
-// that report how many bytes they moved, close, the error code of the last
-// failed operation, and the local clock; and for the files Kinscope writes
-// beside a database (journal, backup, log, trace file): create a new file,
-// append, sync, remove, and the checks that keep such writes from going
+// A thin layer over the system: open an existing file, positioned reads and
+// writes that report how many bytes they moved, close, the error code of the
+// last failed operation, and the local clock; and for the files Kinscope
+// writes beside a database (journal, backup, log, trace file): create a new
+// file, append, sync, remove, and the checks that keep such writes from going
 // through a link or into another user's file. Every call to the operating
 // system in the program is made here; the engine's writes of a database and
-// its journal pass through PlatformSeam.h first. A file opened for writing holds an
-// exclusive advisory lock and a file opened for reading a shared one, both
-// taken without waiting, so two openers conflict exactly when one of them
-// writes.
+// its journal pass through PlatformSeam.h first.
+//
+// Two openers of one file conflict exactly when one of them writes: on POSIX
+// a file opened for writing holds an exclusive advisory lock and a file
+// opened for reading a shared one, both taken without waiting; on Windows a
+// file opened for writing lets others read it only, and one opened for
+// reading lets others read it and stands in no reader's way.
+// PlatformFile.cpp is the POSIX layer, PlatformFileWin32.cpp the Windows one;
+// the build takes one of them.
 #pragma once
 
 #include <cstddef>
@@ -19,14 +24,16 @@
 
 namespace kinscope::platform {
 
-// Descriptor of an open file; kNoFile when none.
-using FileHandle = int;
+// The open file: a POSIX descriptor or a Windows handle, held in an integer
+// wide enough for either; kNoFile when none.
+using FileHandle = std::intptr_t;
 constexpr FileHandle kNoFile = -1;
 
-// Opens the existing file at `path` (bytes passed to the file system as they
-// are) for reading and writing when `writable`, else for reading only, and
-// locks it as described above. Never creates a file. Returns kNoFile on
-// failure and records the error code (LastError).
+// Opens the existing file at `path` for reading and writing when `writable`,
+// else for reading only, and locks or shares it as described above. On POSIX
+// the path's bytes go to the file system as they are; on Windows the path is
+// UTF-8. Never creates a file. Returns kNoFile on failure and records the
+// error code (LastError).
 FileHandle OpenExisting(const std::string& path, bool writable);
 
 // Reads up to `count` bytes at absolute `offset` into `buffer`, going on after
@@ -85,7 +92,9 @@ bool MakeFolders(const std::string& path);
 // one the system's user database gives; empty when neither does.
 std::string HomeFolder();
 
-// Error code (errno value) of the last failed operation of this layer.
+// Error code of the last failed operation of this layer: the errno value on
+// POSIX, the GetLastError value on Windows (2 no such file, 3 no such folder,
+// 5 access denied, 32 in use by another process).
 int LastError();
 
 // Local wall-clock time, broken down.
@@ -100,5 +109,11 @@ struct LocalTime {
   uint16_t milliseconds;
 };
 LocalTime Now();
+
+// The time `seconds` after 1970-01-01 00:00 UTC (before it when negative) in
+// the local time zone, broken down, milliseconds 0. False when the system
+// cannot convert it. On Windows, whose C library converts nothing before
+// 1970, such times take the zone's standard offset.
+bool LocalTimeOf(int64_t seconds, LocalTime& out);
 
 }  // namespace kinscope::platform

@@ -1,7 +1,8 @@
 #include "TimeStamp.h"
 
 #include <cstdio>
-#include <ctime>
+
+#include "PlatformFile.h"
 
 namespace kinscope {
 namespace {
@@ -13,16 +14,13 @@ constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 }  // namespace
 
 std::string TimeStampText(int32_t seconds) {
-  const std::time_t t = seconds;
-  std::tm local{};
-  if (localtime_r(&t, &local) == nullptr) return std::string();
-  if (local.tm_wday < 0 || local.tm_wday > 6 || local.tm_mon < 0 || local.tm_mon > 11) {
-    return std::string();
-  }
+  platform::LocalTime local{};
+  if (!platform::LocalTimeOf(seconds, local)) return std::string();
+  if (local.day_of_week > 6 || local.month < 1 || local.month > 12) return std::string();
   char text[64];
   const int n = std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %4d\n",
-                              kWeekdays[local.tm_wday], kMonths[local.tm_mon], local.tm_mday,
-                              local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900);
+                              kWeekdays[local.day_of_week], kMonths[local.month - 1], local.day,
+                              local.hour, local.minute, local.second, local.year);
   if (n < 0 || static_cast<size_t>(n) >= sizeof text) return std::string();
   return std::string(text, static_cast<size_t>(n));
 }

@@ -1,7 +1,9 @@
 // kinscope-dump: golden documents of the sample database, find, the check on
 // damaged copies, and the exit statuses of the program.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -35,8 +37,13 @@ json Golden(const std::string& name) {
 class DumpTest : public ::testing::Test {
  protected:
   void SetUp() override {
+#ifdef _WIN32
+    _putenv_s("TZ", "UTC");
+    _tzset();
+#else
     ::setenv("TZ", "UTC", 1);
     ::tzset();
+#endif
     path_ = dir_.File("family.tev");
     std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path_);
     ASSERT_EQ(db_.OpenDatabase(path_, 1), kOpenOk);  // a shared lock: the program may open it too
@@ -154,14 +161,28 @@ TEST_F(DumpTest, CheckStopsWhenAsked) {
   EXPECT_EQ(CheckSummary(r), "stopped: no problems found so far");
 }
 
-// The program's stdout for `args`, and its exit status.
+// Runs the program with `args`, its standard output (and error, with
+// `with_errors`) going to the file `out` (nowhere when empty); its exit status.
+int RunDump(const std::string& args, const std::string& out = "", bool with_errors = false) {
+#ifdef _WIN32
+  // cmd /c takes the outer quotes off: ""program" args >out 2>&1"
+  const std::string program = std::filesystem::path(KINSCOPE_DUMP).make_preferred().string();
+  const std::string to = out.empty() ? "NUL 2>&1" : "\"" + out + "\"" + (with_errors ? " 2>&1" : "");
+  return std::system(("\"\"" + program + "\" " + args + " >" + to + "\"").c_str());
+#else
+  const std::string to = out.empty() ? "/dev/null 2>&1" : "'" + out + "'" + (with_errors ? " 2>&1" : "");
+  const int status = std::system((std::string(KINSCOPE_DUMP) + " " + args + " >" + to).c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+// The program's output for `args` (standard output and error), and its exit status.
 std::pair<std::string, int> RunDumpOutput(const std::string& args) {
-  FILE* pipe = ::popen((std::string(KINSCOPE_DUMP) + " " + args + " 2>&1").c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+  const std::string out = (std::filesystem::temp_directory_path() / "kinscope-dump-test.out").string();
+  const int status = RunDump(args, out, true);
+  std::string text = Contents(out);
+  std::filesystem::remove(out);
+  return {text, status};
 }
 
 // Damage, then a page of no table: the text lists one finding a line and
@@ -194,11 +215,6 @@ TEST_F(DumpTest, CheckTextAndExitStatusByDamage) {
   const json doc = json::parse(out);
   EXPECT_EQ(doc["damage"], 2);
   EXPECT_EQ(doc["unusual"], 1);
-}
-
-int RunDump(const std::string& args) {
-  const int status = std::system((std::string(KINSCOPE_DUMP) + " " + args + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST_F(DumpTest, ExitStatuses) {
@@ -242,11 +258,9 @@ TEST_F(DumpTest, CheckReportsAJournalBesideTheFile) {
     std::ofstream(journal, std::ios::binary | std::ios::trunc) << content;
     const std::string before = Contents(path);
     const std::string out = dir_.File("check.json");
-    const int status =
-        std::system((std::string(KINSCOPE_DUMP) + " " + path + " check --json >" + out).c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == dump::kProblems) << reason;
+    EXPECT_EQ(RunDump(path + " check --json", out), dump::kProblems) << reason;
     const std::string report = Contents(out);
-    EXPECT_NE(report.find(journal), std::string::npos) << report;
+    EXPECT_NE(report.find(json(journal).dump()), std::string::npos) << report;  // as JSON writes it
     EXPECT_NE(report.find(reason), std::string::npos) << report;
     EXPECT_EQ(Contents(path), before);
     EXPECT_EQ(Contents(journal), content);

@@ -10,6 +10,7 @@
 #include "TEVDatabase.h"
 #include "TempDir.h"
 #include "TevWriter.h"
+#include "TimeLimits.h"
 #include "TreeCheck.h"
 
 using namespace kinscope;
@@ -49,13 +50,13 @@ double Seconds(F operation) {
 TEST(WalkBoundTest, TreeCheckOverAChainAndACycle) {
   LesserChain chain(kChain, false);
   TreeReport report;
-  EXPECT_LT(Seconds([&] { report = CheckIndexTree(chain.db); }), 5.0);
+  EXPECT_LT(Seconds([&] { report = CheckIndexTree(chain.db); }), 5.0 * kTimeLimitScale);
   EXPECT_TRUE(report.Sound());
   EXPECT_EQ(report.order.size(), size_t{kChain});
   EXPECT_EQ(report.order.front(), kChain);  // the deepest lesser node comes first
 
   LesserChain cycle(kCycle, true);
-  EXPECT_LT(Seconds([&] { report = CheckIndexTree(cycle.db); }), 1.0);
+  EXPECT_LT(Seconds([&] { report = CheckIndexTree(cycle.db); }), 1.0 * kTimeLimitScale);
   EXPECT_FALSE(report.reached_once);
   EXPECT_TRUE(report.order.empty());  // the walk met node 1 again on its way down
 }
@@ -63,12 +64,12 @@ TEST(WalkBoundTest, TreeCheckOverAChainAndACycle) {
 TEST(WalkBoundTest, FindOverAChainAndACycle) {
   LesserChain chain(kChain, false);
   NameFindResult found;
-  EXPECT_LT(Seconds([&] { found = FindNames(chain.db, "Lee", kChain + 1); }), 5.0);
+  EXPECT_LT(Seconds([&] { found = FindNames(chain.db, "Lee", kChain + 1); }), 5.0 * kTimeLimitScale);
   EXPECT_EQ(found.matches.size(), size_t{kChain});
   EXPECT_EQ(found.damaged_at, 0);
 
   LesserChain cycle(kCycle, true);
-  EXPECT_LT(Seconds([&] { found = FindNames(cycle.db, "Lee", kChain); }), 1.0);
+  EXPECT_LT(Seconds([&] { found = FindNames(cycle.db, "Lee", kChain); }), 1.0 * kTimeLimitScale);
   EXPECT_EQ(found.damaged_at, 1);
   EXPECT_TRUE(found.matches.empty());
 }

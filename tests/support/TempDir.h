@@ -1,15 +1,20 @@
 // A scratch folder for the files one test writes, removed afterwards.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kinscope-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      const auto path =
+          std::filesystem::temp_directory_path() / ("kinscope-" + std::to_string(random()));
+      std::error_code error;
+      if (std::filesystem::create_directory(path, error)) path_ = path.u8string();
+    }
   }
   ~TempDir() {
     std::error_code ignored;

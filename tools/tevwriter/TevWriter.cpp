@@ -1,11 +1,8 @@
 #include "TevWriter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace tevwriter {
@@ -38,16 +35,21 @@ size_t CountOffset(int region, int table) {
   return static_cast<size_t>(kPageCountOffset + (region * kMaxTable + table - 1) * 2);
 }
 
-bool WriteAll(int fd, const Bytes& bytes, int64_t offset) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                         static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+// Paths are UTF-8 on every system.
+std::filesystem::path FsPath(const std::string& path) { return std::filesystem::u8path(path); }
+
+bool WriteAll(std::fstream& out, const Bytes& bytes, int64_t offset) {
+  out.seekp(static_cast<std::streamoff>(offset));
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+// The existing file at `path`, open for writing in place; closed on failure.
+std::fstream OpenInPlace(const std::string& path) {
+  std::fstream out;
+  if (std::filesystem::is_regular_file(FsPath(path)))
+    out.open(FsPath(path), std::ios::in | std::ios::out | std::ios::binary);
+  return out;
 }
 
 Bytes Le32(int32_t value) {
@@ -273,16 +275,19 @@ int64_t TevFile::FileSize() const {
 }
 
 bool TevFile::Write(const std::string& path) const {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool ok = ::ftruncate(fd, static_cast<off_t>(FileSize())) == 0 && WriteAll(fd, fixed_, 0);
+  if (!std::ofstream(FsPath(path), std::ios::binary | std::ios::trunc)) return false;
+  std::error_code error;
+  std::filesystem::resize_file(FsPath(path), static_cast<uintmax_t>(FileSize()), error);
+  std::fstream out = OpenInPlace(path);
+  bool ok = !error && out.is_open() && WriteAll(out, fixed_, 0);
   for (const auto& [offset, page] : pages_) {
     if (!ok) break;
-    // Pages of zeros stay holes: ftruncate already reads them back as zeros.
+    // Pages of zeros stay holes: the resize already reads them back as zeros.
     if (std::any_of(page.begin(), page.end(), [](uint8_t b) { return b != 0; }))
-      ok = WriteAll(fd, page, offset);
+      ok = WriteAll(out, page, offset);
   }
-  return ::close(fd) == 0 && ok;
+  out.close();
+  return ok && !out.fail();
 }
 
 Bytes& TevFile::Chunk(int64_t offset) {
@@ -312,33 +317,27 @@ int64_t TevFile::AddFreePage(int table) {
 }
 
 bool OverwriteFile(const std::string& path, int64_t offset, const Bytes& bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = WriteAll(fd, bytes, offset);
-  return ::close(fd) == 0 && ok;
+  std::fstream out = OpenInPlace(path);
+  if (!out.is_open() || offset < 0) return false;
+  const bool ok = WriteAll(out, bytes, offset);
+  out.close();
+  return ok && !out.fail();
 }
 
 bool TruncateFile(const std::string& path, int64_t size) {
-  return ::truncate(path.c_str(), static_cast<off_t>(size)) == 0;
+  std::error_code error;
+  if (size >= 0) std::filesystem::resize_file(FsPath(path), static_cast<uintmax_t>(size), error);
+  return size >= 0 && !error;
 }
 
 Bytes ReadWholeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
-  struct stat st {};
-  Bytes out;
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) {
-    out.resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < out.size()) {
-      ssize_t n = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    if (done != out.size()) out.clear();
-  }
-  ::close(fd);
+  std::ifstream in(FsPath(path), std::ios::binary);
+  std::error_code error;
+  const uintmax_t size = std::filesystem::file_size(FsPath(path), error);
+  if (!in || error || size == 0) return {};
+  Bytes out(static_cast<size_t>(size));
+  in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+  if (static_cast<uintmax_t>(in.gcount()) != size) out.clear();
   return out;
 }
 

@@ -1,0 +1,10 @@
+#include "Console.h"
+
+namespace kinscope::dump {
+
+// POSIX consoles take bytes as they are, and the arguments arrive as bytes.
+std::vector<std::string> PrepareConsole(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+}  // namespace kinscope::dump

@@ -1,0 +1,17 @@
+// What the program needs from the console of the system it runs on.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kinscope::dump {
+
+// Makes standard output carry the program's bytes unchanged (UTF-8 text,
+// "\n" line ends) and returns the command-line arguments as UTF-8. On
+// Windows: the console's output code page becomes UTF-8, standard output is
+// switched to binary mode, and the arguments are taken from the wide command
+// line. Elsewhere the arguments are returned as they are and nothing else is
+// done.
+std::vector<std::string> PrepareConsole(int argc, char** argv);
+
+}  // namespace kinscope::dump
