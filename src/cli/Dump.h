@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -49,6 +50,15 @@ Result Index(CTEVDatabase& db);
 // The index entries whose key starts with the key of `text` (a text without
 // a "/" is taken as the start of a surname), found by descending the tree.
 Result Find(CTEVDatabase& db, const std::string& text);
+
+// Index and Find written to `out` as they are read: the same bytes as
+// Text() of their document (with `json`, its dump(2) and a newline), without
+// making the document. Memory does not grow with the entries listed beyond a
+// bit per index node met; the index (and find's text) is walked twice, once
+// to measure the columns and count the runs, once to write. The result's
+// document is left empty.
+Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool json);
+Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool json);
 
 // A whole-file integrity report; kProblems when it found any.
 Result Check(CTEVDatabase& db);
