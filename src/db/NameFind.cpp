@@ -108,6 +108,7 @@ bool NameFinder::Next(NameMatch& match) {
 
 NameFindResult FindNames(CTEVDatabase& db, const std::string& text, size_t limit) {
   NameFindResult result;
+  const ReadCacheScope cache(db);
   NameFinder finder(db, text);
   NameMatch match;
   while (result.matches.size() < limit && finder.Next(match)) result.matches.push_back(match);

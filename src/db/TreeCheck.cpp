@@ -67,6 +67,7 @@ bool IndexWalk::Next(IndexEntry& entry) {
 
 TreeReport CheckIndexTree(CTEVDatabase& db) {
   TreeReport report;
+  const ReadCacheScope cache(db);
   IndexWalk walk(db);
   IndexEntry entry;
   while (walk.Next(entry)) report.order.push_back(entry.node);
