@@ -27,6 +27,10 @@ namespace {
 
 // Appends the 8-bit text of `n` bytes as UTF-8.
 void AppendLatin1(std::string& out, const uint8_t* text, size_t n) {
+  if (std::none_of(text, text + n, [](uint8_t c) { return c >= 0x80; })) {
+    out.append(reinterpret_cast<const char*>(text), n);
+    return;
+  }
   for (size_t i = 0; i < n; ++i) {
     const uint8_t c = text[i];
     if (c < 0x80) {
@@ -40,11 +44,13 @@ void AppendLatin1(std::string& out, const uint8_t* text, size_t n) {
 
 // A key's characters as the bytes they were widened from, as UTF-8.
 void AppendKey(std::string& out, const WideText& key) {
+  uint8_t bytes[kNameKeyCapacity];
+  size_t n = 0;
   for (char16_t c : key) {
-    if (c == 0) break;
-    const auto byte = static_cast<uint8_t>(c & 0xff);
-    AppendLatin1(out, &byte, 1);
+    if (c == 0 || n == sizeof bytes) break;
+    bytes[n++] = static_cast<uint8_t>(c & 0xff);
   }
+  AppendLatin1(out, bytes, n);
 }
 
 std::string KeyText(const WideText& key) {
@@ -176,8 +182,8 @@ class Writer {
   }
   // A line of cells, each but the last padded to its column's width and two
   // blanks, without blanks at its end, as the text tables are.
-  void Line(std::string_view indent, const std::vector<std::string_view>& cells,
-            const std::vector<size_t>& widths) {
+  template <typename CellList>
+  void Line(std::string_view indent, const CellList& cells, const std::vector<size_t>& widths) {
     buffer_ += indent;
     for (size_t i = 0; i < cells.size(); ++i) {
       buffer_ += cells[i];
@@ -199,15 +205,25 @@ class Writer {
 
 std::string Number(int32_t n) { return std::to_string(n); }
 
-// The cells of a row, in the columns' order; `numbers` holds their digits.
-std::vector<std::string_view> Cells(const Row& row, bool find, std::array<std::string, 3>& numbers) {
-  numbers[0] = Number(row.node);
-  numbers[1] = Number(row.rin);
-  numbers[2] = row.run == 0 ? "-" : Number(row.run);
-  return {numbers[0], row.name, numbers[1], row.key, find ? std::string_view(row.birth) : numbers[2]};
+// Digits of numbers, kept for as long as the cells that show them.
+struct Digits {
+  char text[3][16];
+  std::string_view Of(size_t i, int32_t n) {
+    const int length = std::snprintf(text[i], sizeof text[i], "%d", n);
+    return std::string_view(text[i], static_cast<size_t>(length));
+  }
+};
+
+using Cells5 = std::array<std::string_view, 5>;
+
+// The cells of a row, in the columns' order.
+Cells5 Cells(const Row& row, bool find, Digits& digits) {
+  return {digits.Of(0, row.node), row.name, digits.Of(1, row.rin), row.key,
+          find ? std::string_view(row.birth) : row.run == 0 ? "-" : digits.Of(2, row.run)};
 }
 
-void Widen(std::vector<size_t>& widths, const std::vector<std::string_view>& cells) {
+template <typename CellList>
+void Widen(std::vector<size_t>& widths, const CellList& cells) {
   for (size_t i = 0; i < cells.size(); ++i) widths[i] = std::max(widths[i], cells[i].size());
 }
 
@@ -244,6 +260,7 @@ std::string FindDamaged(int32_t node) {
 }  // namespace
 
 Result Index(CTEVDatabase& db) {
+  const ReadCacheScope cache(db);
   json nodes = json::array();
   int runs = 0;
   const TreeFaults faults = WalkIndex(db, runs, [&](const Row& row) { nodes.push_back(Describe(row, false)); });
@@ -254,6 +271,7 @@ Result Index(CTEVDatabase& db) {
 }
 
 Result Find(CTEVDatabase& db, const std::string& text) {
+  const ReadCacheScope cache(db);
   NameFinder finder(db, text);
   json found = json::array();
   WalkFind(finder, db, [&](const Row& row) { found.push_back(Describe(row, true)); });
@@ -266,9 +284,10 @@ Result Find(CTEVDatabase& db, const std::string& text) {
 }
 
 Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool as_json) {
+  const ReadCacheScope cache(db);  // both walks
   // First walk: the runs, the soundness and the widths of the columns.
   std::vector<size_t> widths = {4, 4, 3, 3, 3};
-  std::array<std::string, 3> numbers;
+  Digits numbers;
   int runs = 0;
   bool any = false;
   const TreeFaults faults = WalkIndex(db, runs, [&](const Row& row) {
@@ -283,12 +302,14 @@ Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool as_json) {
       << ",\n  \"nodes\": [";
   } else {
     const std::vector<size_t> head = {5, 0};
-    w.Line("", {"root", root}, head);
-    w.Line("", {"sound", sound}, head);
-    w.Line("", {"runs", Number(runs)}, head);
+    const std::string count = Number(runs);
+    using Pair = std::array<std::string_view, 2>;
+    w.Line("", Pair{"root", root}, head);
+    w.Line("", Pair{"sound", sound}, head);
+    w.Line("", Pair{"runs", count}, head);
     w << "\nnodes:\n";
     if (!any) w << "  (none)\n";
-    else w.Line("  ", {"node", "name", "rin", "key", "run"}, widths);
+    else w.Line("  ", Cells5{"node", "name", "rin", "key", "run"}, widths);
   }
   // Second walk: the rows.
   bool first = true;
@@ -303,8 +324,9 @@ Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool as_json) {
 }
 
 Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool as_json) {
+  const ReadCacheScope cache(db);  // both walks
   std::vector<size_t> widths = {4, 4, 3, 3, 5};
-  std::array<std::string, 3> numbers;
+  Digits numbers;
   bool any = false;
   int32_t damaged_at = 0;
   if (!as_json) {  // the text's first lines need the widths and the damage
@@ -325,12 +347,14 @@ Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, b
     w.Quoted(key) << ",\n  \"found\": [";
   } else {
     const std::vector<size_t> head = {damaged_at != 0 ? 10u : 4u, 0};
-    w.Line("", {"text", shown}, head);
-    w.Line("", {"key", key}, head);
-    if (damaged_at != 0) w.Line("", {"damaged_at", Number(damaged_at)}, head);
+    const std::string damage = Number(damaged_at);
+    using Pair = std::array<std::string_view, 2>;
+    w.Line("", Pair{"text", shown}, head);
+    w.Line("", Pair{"key", key}, head);
+    if (damaged_at != 0) w.Line("", Pair{"damaged_at", damage}, head);
     w << "\nfound:\n";
     if (!any) w << "  (none)\n";
-    else w.Line("  ", {"node", "name", "rin", "key", "birth"}, widths);
+    else w.Line("  ", Cells5{"node", "name", "rin", "key", "birth"}, widths);
   }
   bool first = true;
   WalkFind(finder, db, [&](const Row& row) {

@@ -2,6 +2,7 @@
 #include "NameKeys.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Coding.h"
 #include "RecordLayouts.h"
@@ -62,10 +63,10 @@ int ReadINameText(CTEVDatabase& db, WideText& text, uint8_t& type, int32_t offse
 }
 
 void WidenINameText(const INameRecImage& image, WideText& text) {
-  text.clear();
-  for (size_t i = iname::kText; i < iname::kText + kINameTextMax && image[i] != 0; ++i) {
-    text.push_back(Widen(image[i]));
-  }
+  const uint8_t* from = image.data() + iname::kText;
+  const void* end = std::memchr(from, 0, kINameTextMax);
+  text.resize(end == nullptr ? kINameTextMax : static_cast<size_t>(static_cast<const uint8_t*>(end) - from));
+  for (size_t i = 0; i < text.size(); ++i) text[i] = Widen(from[i]);
 }
 
 void SplitName(std::u16string_view text, WideText& given, size_t given_capacity,
