@@ -230,7 +230,9 @@ class CTEVDatabase {
     // never loaded (every lookup in it finds nothing).
     mutable std::unique_ptr<uint8_t[]> raw;
     // Group of table t (1 to 32): pages[heads[t - 1]] to pages[heads[t] - 1],
-    // the pages 1 to 8191 the map gives t, in ascending order.
+    // the pages 1 to 8191 the map gives t, in ascending order. Made in two
+    // passes over the map's bytes (count, then place), neither branching on
+    // a byte's value.
     mutable std::array<int32_t, kTableCount + 1> heads{};
     mutable std::vector<int16_t> pages;
   };
