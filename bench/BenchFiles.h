@@ -20,6 +20,25 @@ struct BenchFiles {
   std::vector<int32_t> iname_offsets;  // individual's name records of the large file
 };
 
+// Shape of the family file of the whole-file cases.
+constexpr int32_t kPeople = 1000000;   // individuals, one or two names each
+constexpr int32_t kMarriages = 400000;
+
+struct FamilyFile {
+  std::string path;
+  int32_t names = 0;          // individual's name records, one index node each
+  int32_t marriages = 0;
+  int32_t names_in_runs = 0;  // names whose key equals a neighbour's in the index
+  std::string common_surname;  // the surname most individuals have
+  int64_t size = 0;            // bytes of the file
+};
+
+// Writes the family file at `path` (FamilyFile.cpp): kPeople individuals in
+// families of kMarriages marriages with their family links, events with
+// dates and places, note chains, and the index over every name. Throws
+// std::runtime_error when it cannot be written.
+FamilyFile WriteFamilyFile(const std::string& path);
+
 // Writes the three files into the folder `dir` (which must exist). Throws
 // std::runtime_error when a file cannot be written.
 BenchFiles WriteBenchFiles(const std::string& dir);

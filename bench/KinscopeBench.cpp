@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QByteArray>
 #include <QDialog>
 #include <QImage>
 #include <QString>
@@ -21,12 +22,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <new>
 #include <ostream>
-#include <streambuf>
 #include <random>
+#include <regex>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,9 @@
 #include "FileCheck.h"
 #include "FileMapView.h"
 #include "Gedcom.h"
+#include "NameFind.h"
+#include "RecordLayouts.h"
+#include "SameNameReorder.h"
 #include "TreeCheck.h"
 
 // Every allocation of the process is counted, so that the memory an open
@@ -49,7 +55,7 @@ namespace {
 size_t g_allocated = 0;   // bytes handed out, ever
 size_t g_allocations = 0;
 size_t g_live = 0;        // bytes handed out and not yet freed
-size_t g_peak = 0;        // the most g_live has been since last reset
+size_t g_peak = 0;        // the most g_live has been since it was last reset
 }  // namespace
 
 void* operator new(size_t size) {
@@ -149,6 +155,34 @@ void OpenBare(benchmark::State& state, const std::string* path) {
       Pread(fd, buffer.data(), 8192, int64_t{r} * kinscope::kRegionSize + kinscope::kRegionBase);
     Pread(fd, buffer.data(), 8192, kinscope::kPageCountOffset);
     ::close(fd);
+  }
+}
+
+// The bare open and one pass over each page map, counting its pages by
+// table: what making every region's page list needs at least.
+void OpenMapPassBare(benchmark::State& state, const std::string* path) {
+  std::vector<std::array<uint8_t, 8192>> maps(31);
+  std::array<uint8_t, 1685> header{};
+  int regions = 0;
+  {
+    const int fd = OpenFd(*path);
+    Pread(fd, header.data(), header.size(), 0);
+    regions = std::min(31, static_cast<int>(header[18] | header[19] << 8));
+    ::close(fd);
+  }
+  std::array<int32_t, 256> counts{};
+  for (auto _ : state) {
+    const int fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
+    benchmark::DoNotOptimize(::flock(fd, LOCK_SH | LOCK_NB));
+    Pread(fd, header.data(), header.size(), 0);
+    for (int r = 0; r < regions; ++r) {
+      auto& map = maps[static_cast<size_t>(r)];
+      Pread(fd, map.data(), map.size(), int64_t{r} * kinscope::kRegionSize + kinscope::kRegionBase);
+      for (uint8_t b : map) ++counts[b];
+    }
+    Pread(fd, maps[30].data(), 8192, kinscope::kPageCountOffset);
+    ::close(fd);
+    benchmark::DoNotOptimize(counts.data());
   }
 }
 
@@ -324,15 +358,140 @@ void TreeWalkBare(benchmark::State& state) {
   ::close(fd);
 }
 
-// kinscope-dump's index command: the walk, every node's name, owner and key,
-// the runs, and the text printed.
+// Whole-file work on the family file ------------------------------------------
+
+bench::FamilyFile g_family;
+std::string g_scratch;
+
+// Reads as (offset, length), made in the order an operation makes them.
+using Reads = std::vector<std::pair<int64_t, uint32_t>>;
+
+void BareReads(benchmark::State& state, const Reads& reads) {
+  const int fd = OpenFd(g_family.path);
+  std::array<uint8_t, 8192> buffer{};
+  for (auto _ : state) {
+    for (const auto& [at, length] : reads) Pread(fd, buffer.data(), length, at);
+  }
+  ::close(fd);
+}
+
+// A stream that throws the output away.
+class Discard : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+// The walk's reads: each node in order and its individual's name record.
+const Reads& WalkReads() {
+  static const Reads reads = [] {
+    Reads r;
+    CTEVDatabase db;
+    OpenOrExit(db, g_family.path);
+    kinscope::IndexWalk walk(db);
+    kinscope::IndexEntry e;
+    while (walk.Next(e)) {
+      r.emplace_back(db.LocateRecord(e.node, 10, 16, 512), 16);
+      r.emplace_back(kinscope::DecodeI32(e.image.data(), kinscope::indexnode::kName),
+                     static_cast<uint32_t>(kinscope::kINameRecRead));
+    }
+    return r;
+  }();
+  return reads;
+}
+
+// Find's reads: each entry found, its name record and its individual.
+const Reads& FindReads() {
+  static const Reads reads = [] {
+    Reads r;
+    CTEVDatabase db;
+    OpenOrExit(db, g_family.path);
+    for (const kinscope::NameMatch& m : kinscope::FindNames(db, g_family.common_surname, SIZE_MAX).matches) {
+      kinscope::IndexNodeImage node{};
+      db.LoadIndexNode(node, m.node);
+      r.emplace_back(db.LocateRecord(m.node, 10, 16, 512), 16);
+      r.emplace_back(kinscope::DecodeI32(node.data(), kinscope::indexnode::kName),
+                     static_cast<uint32_t>(kinscope::kINameRecRead));
+      r.emplace_back(db.LocateRecord(m.rin, 2, 221, 37), 221);
+    }
+    return r;
+  }();
+  return reads;
+}
+
+// The check's reads: every record slot of the tables it goes through, each
+// individual's chain of name records, and the walk's reads.
+const Reads& CheckReads() {
+  static const Reads reads = [] {
+    Reads r;
+    CTEVDatabase db;
+    OpenOrExit(db, g_family.path);
+    for (const kinscope::TableSpec* t : {&kinscope::kIndividTable, &kinscope::kNoteTable,
+                                         &kinscope::kCitTable, &kinscope::kMediaTable,
+                                         &kinscope::kMarrTable, &kinscope::kFamLinkTable}) {
+      for (int32_t n = 1;; ++n) {
+        const int64_t at = db.LocateRecord(n, t->table, t->size, t->per_page);
+        if (at == 0) break;
+        r.emplace_back(at, static_cast<uint32_t>(t->size));
+        if (t != &kinscope::kIndividTable) continue;
+        kinscope::IndividImage person{};
+        db.LoadIndivid(person, n);
+        kinscope::INameRecImage name{};
+        for (int32_t link = kinscope::DecodeI32(person.data(), kinscope::individ::kStartnames);
+             link > 0; link = kinscope::DecodeI32(name.data(), kinscope::iname::kNext)) {
+          r.emplace_back(link, static_cast<uint32_t>(kinscope::kINameRecRead));
+          if (db.LoadINameRec(link, name) == 0) break;
+        }
+      }
+    }
+    r.insert(r.end(), WalkReads().begin(), WalkReads().end());
+    return r;
+  }();
+  return reads;
+}
+
+// A whole-file operation on the family file, and the reads it needs. New
+// operations (the GEDCOM export, the check window's map) are one more entry
+// in WholeFileCases.
+struct WholeFileCase {
+  std::string name;
+  std::function<void(CTEVDatabase&)> run;  // on the family file, opened read-only
+  const Reads& (*reads)();
+};
+
+std::vector<WholeFileCase> WholeFileCases() {
+  static Discard discard;
+  static std::ostream out(&discard);
+  return {
+      {"index walk (CheckIndexTree)",
+       [](CTEVDatabase& db) { benchmark::DoNotOptimize(kinscope::CheckIndexTree(db).order.size()); },
+       WalkReads},
+      {"kinscope-dump index (vs the walk's reads)",
+       [](CTEVDatabase& db) { benchmark::DoNotOptimize(kinscope::dump::WriteIndex(db, out, false).status); },
+       WalkReads},
+      {"kinscope-dump index --json (vs the walk's reads)",
+       [](CTEVDatabase& db) { benchmark::DoNotOptimize(kinscope::dump::WriteIndex(db, out, true).status); },
+       WalkReads},
+      {"kinscope-dump find SURNAME",
+       [](CTEVDatabase& db) {
+         benchmark::DoNotOptimize(kinscope::dump::WriteFind(db, g_family.common_surname, out, false).status);
+       },
+       FindReads},
+      // The check through its entry point of today (dump::Check).
+      {"check (dump::Check)",
+       [](CTEVDatabase& db) { benchmark::DoNotOptimize(kinscope::dump::Check(db).status); }, CheckReads},
+  };
+}
+
+// kinscope-dump's index command as it runs on the large file: both walks,
+// every node's name, owner and key, the runs, and the text written (and
+// thrown away).
 void DumpIndexProject(benchmark::State& state) {
+  Discard discard;
+  std::ostream out(&discard);
   CTEVDatabase db;
   OpenOrExit(db, g_files.large);
-  for (auto _ : state) {
-    const kinscope::dump::Result r = kinscope::dump::Index(db);
-    benchmark::DoNotOptimize(kinscope::dump::Text("index", r.doc).size());
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(kinscope::dump::WriteIndex(db, out, false).status);
   db.CloseDatabase();
 }
 
@@ -437,6 +596,47 @@ void GedcomBare(benchmark::State& state) {
   ::close(fd);
 }
 
+void WholeFileProject(benchmark::State& state, const WholeFileCase& c) {
+  CTEVDatabase db;
+  OpenOrExit(db, g_family.path);
+  for (auto _ : state) c.run(db);
+  db.CloseDatabase();
+}
+
+// Peak memory and time of one run of `operation`, apart from the benchmark.
+struct Peak {
+  std::string name;
+  double ns;
+  size_t peak;   // most bytes held above what was held before, by the operation
+};
+
+Peak MeasurePeak(const std::string& name, const std::function<void()>& operation) {
+  const size_t base = g_live;
+  g_peak = g_live;
+  const auto start = std::chrono::steady_clock::now();
+  operation();
+  const double ns =
+      std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+  return {name, ns, g_peak - base};
+}
+
+// The re-ordering of the family file's index, on a copy, once.
+Peak MeasureReorder() {
+  const std::string copy = g_scratch + "/reorder.tev";
+  std::filesystem::copy_file(g_family.path, copy);
+  qputenv("XDG_STATE_HOME", QByteArray::fromStdString(g_scratch));  // the trace file goes there
+  CTEVDatabase db;
+  if (db.OpenDatabase(copy, 0) != kinscope::kOpenOk) {
+    std::fprintf(stderr, "cannot open %s\n", copy.c_str());
+    std::exit(2);
+  }
+  Peak p = MeasurePeak("re-ordering of identical names (a copy)",
+                       [&] { kinscope::ReorderIdenticalNames(db, copy); });
+  db.CloseDatabase();
+  std::filesystem::remove(copy);
+  return p;
+}
+
 // Record windows -----------------------------------------------------------
 
 class BenchHost : public kinscope::TRecordHost {
@@ -538,6 +738,10 @@ OpenMemory MeasureOpen(const std::string& name, const std::string& path, int reg
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  // --reorder adds the re-ordering of the family file's index (minutes: it
+  // writes a trace line at every step).
+  bool reorder = false;
+  for (int i = 1; i < argc; ++i) reorder = reorder || std::string(argv[i]) == "--reorder";
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   // The offscreen platform warns about every window it sizes; the table is
@@ -552,6 +756,23 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   g_files = bench::WriteBenchFiles(dir.string());
   g_sample = KINSCOPE_SAMPLE_DB;
+  g_scratch = dir.string();
+  // The family file is written when a whole-file case is to run.
+  static const std::vector<WholeFileCase> whole_file = WholeFileCases();
+  bool family_cases = false;
+  {
+    const std::string filter = benchmark::GetBenchmarkFilter();
+    const std::regex selected(filter.empty() || filter == "all" ? "." : filter);
+    for (const WholeFileCase& c : whole_file)
+      family_cases = family_cases || std::regex_search(c.name + ", family file/project", selected);
+  }
+  double family_ns = 0;
+  if (family_cases || reorder) {
+    const auto family_start = std::chrono::steady_clock::now();
+    g_family = bench::WriteFamilyFile(dir.string() + "/family.tev");
+    family_ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() -
+                                                        family_start).count();
+  }
 
   // Go is pressed on the main window, so the toolkit's first-time work is
   // done when the first record window comes: it is measured on its own.
@@ -618,6 +839,9 @@ int main(int argc, char** argv) {
   pair("open+lookup in 31 regions+close full31",
        [](benchmark::State& s) { OpenLookupProject(s, &g_files.full31); },
        [](benchmark::State& s) { OpenBare(s, &g_files.full31); });
+  pair("open+lookup in 31 regions+close full31 (vs open and a pass over each map)",
+       [](benchmark::State& s) { OpenLookupProject(s, &g_files.full31); },
+       [](benchmark::State& s) { OpenMapPassBare(s, &g_files.full31); });
   pair("open+close large", [](benchmark::State& s) { OpenProject(s, &g_files.large); },
        [](benchmark::State& s) { OpenBare(s, &g_files.large); });
   pair("LoadIndivid", LoadIndividProject, LoadIndividBare);
@@ -637,6 +861,16 @@ int main(int argc, char** argv) {
   pair("file map of large read and drawn", [](benchmark::State& s) { MapProject(s, &g_files.large); },
        [](benchmark::State& s) { MapBare(s, &g_files.large); });
   pair("GEDCOM export large (vs the reads of its records)", GedcomProject, GedcomBare);
+  // Whole-file work: seconds a run, so three runs of each side.
+  for (const WholeFileCase& c : whole_file) {
+    const std::string name = c.name + ", family file";
+    benchmark::RegisterBenchmark((name + "/project").c_str(),
+                                 [&c](benchmark::State& s) { WholeFileProject(s, c); })
+        ->Iterations(1)->Repetitions(3);
+    benchmark::RegisterBenchmark((name + "/bare").c_str(),
+                                 [&c](benchmark::State& s) { BareReads(s, c.reads()); })
+        ->Iterations(1)->Repetitions(3);
+  }
 
   Collector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
@@ -669,6 +903,32 @@ int main(int argc, char** argv) {
               " %.1f KB; %zu allocations\n", static_cast<long long>(exported.people),
               static_cast<long long>(exported.left_out), static_cast<double>(export_peak) / 1024.0,
               export_allocations);
+
+  // Peak memory of each whole-file operation, one run each, and the
+  // re-ordering, which changes the file, once on a copy.
+  std::fflush(stdout);
+  if (!family_cases && !reorder) {
+    std::filesystem::remove_all(dir);
+    return 0;
+  }
+  std::vector<Peak> peaks;
+  if (family_cases) {
+    CTEVDatabase db;
+    OpenOrExit(db, g_family.path);
+    for (const WholeFileCase& c : whole_file) peaks.push_back(MeasurePeak(c.name, [&] { c.run(db); }));
+    db.CloseDatabase();
+  }
+  if (reorder) peaks.push_back(MeasureReorder());
+  std::printf("\nFamily file: %d individuals, %d names (%d of them in runs of identical names), "
+              "%d marriages, %.0f MB, written in %s; find searches \"%s\".\n\n",
+              bench::kPeople, g_family.names, g_family.names_in_runs, g_family.marriages,
+              static_cast<double>(g_family.size) / 1e6, Time(family_ns).c_str(),
+              g_family.common_surname.c_str());
+  std::printf("| whole-file operation (one run) | time | peak memory |\n|---|---:|---:|\n");
+  for (const Peak& p : peaks) {
+    std::printf("| %s | %s | %.1f MB |\n", p.name.c_str(), Time(p.ns).c_str(),
+                static_cast<double>(p.peak) / 1e6);
+  }
   std::filesystem::remove_all(dir);
   return 0;
 }

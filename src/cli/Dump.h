@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -73,6 +74,15 @@ int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out
 
 // Whether standard error is a terminal (the platform's own call).
 bool StderrIsTerminal();
+
+// Index and Find written to `out` as they are read: the same bytes as
+// Text() of their document (with `json`, its dump(2) and a newline), without
+// making the document. Memory does not grow with the entries listed beyond a
+// bit per index node met; the index (and find's text) is walked twice, once
+// to measure the columns and count the runs, once to write. The result's
+// document is left empty.
+Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool json);
+Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool json);
 
 // `doc` of `command` as aligned text for reading.
 std::string Text(const std::string& command, const json& doc);

@@ -1,6 +1,16 @@
 // The index and find commands: the individual index in name order, and the
-// entries under a name.
+// entries under a name, as documents or written out as they are read.
+//
+// Written out, the text's columns are as wide as their widest cell and the
+// JSON document gives the count of runs and the tree's soundness before the
+// first node: so the index is walked twice, the first walk measuring, the
+// second writing, and nothing grows with the file but the walk's marks.
+#include <array>
 #include <cstdint>
+#include <cstdio>
+#include <algorithm>
+#include <ostream>
+#include <string_view>
 #include <vector>
 
 #include "Coding.h"
@@ -15,43 +25,91 @@
 namespace kinscope::dump {
 namespace {
 
-// What an index node stands for.
-struct Entry {
-  int32_t node = 0;
-  IndexNodeImage image{};
-  std::string name;  // UTF-8
-  int32_t owner = 0;
-  WideText key;
-};
-
-Entry Load(CTEVDatabase& db, int32_t node) {
-  Entry e;
-  e.node = node;
-  db.LoadIndexNode(e.image, node);
-  INameRecImage name{};
-  if (db.LoadINameRec(DecodeI32(e.image.data(), indexnode::kName), name) != 0) {
-    e.name = Latin1(name.data() + iname::kText, kINameTextMax);
-    e.owner = DecodeI32(name.data(), iname::kOwnerId);
+// Appends the 8-bit text of `n` bytes as UTF-8.
+void AppendLatin1(std::string& out, const uint8_t* text, size_t n) {
+  if (std::none_of(text, text + n, [](uint8_t c) { return c >= 0x80; })) {
+    out.append(reinterpret_cast<const char*>(text), n);
+    return;
   }
-  WideText text;
-  uint8_t type = 0;
-  ReadINameText(db, text, type, DecodeI32(e.image.data(), indexnode::kName), LinkCheck::kOff);
-  MakeNameKey(text, e.key, kNameKeyCapacity);
-  return e;
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t c = text[i];
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back(static_cast<char>(0xc0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    }
+  }
 }
 
-// A key's characters as the bytes they were widened from.
-std::string KeyText(const WideText& key) {
-  std::string bytes;
+// A key's characters as the bytes they were widened from, as UTF-8.
+void AppendKey(std::string& out, const WideText& key) {
+  uint8_t bytes[kNameKeyCapacity];
+  size_t n = 0;
   for (char16_t c : key) {
-    if (c == 0) break;
-    bytes.push_back(static_cast<char>(c & 0xff));
+    if (c == 0 || n == sizeof bytes) break;
+    bytes[n++] = static_cast<uint8_t>(c & 0xff);
   }
-  return Latin1(bytes);
+  AppendLatin1(out, bytes, n);
+}
+
+std::string KeyText(const WideText& key) {
+  std::string out;
+  AppendKey(out, key);
+  return out;
 }
 
 int Fold(const WideText& a, const WideText& b) {
   return CUnicodeCompareDefault::Instance().Compare(a, b, 0);
+}
+
+// One line of a listing: the index's node, name, rin, key and run; find's
+// node, name, rin, key and birth.
+struct Row {
+  int32_t node = 0;
+  std::string name;  // UTF-8
+  int32_t rin = 0;
+  std::string key;   // UTF-8
+  int32_t run = 0;   // index: the run the node is in, 0 for none
+  std::string birth;  // find
+};
+
+// The index in order, each row given to `emit` once the next node tells
+// whether it begins a run. Returns the faults of the walk and the runs.
+template <typename Emit>
+TreeFaults WalkIndex(CTEVDatabase& db, int& runs, Emit&& emit) {
+  IndexWalk walk(db);
+  IndexEntry entry;
+  WideText previous;
+  std::array<Row, 2> rows;  // the row held back and the one being made
+  bool held = false;
+  bool in_run = false;
+  runs = 0;
+  while (walk.Next(entry)) {
+    Row& row = rows[held ? 1 : 0];
+    row.node = entry.node;
+    row.name.clear();
+    row.rin = 0;
+    if (entry.name_read != 0) {
+      const uint8_t* text = entry.name.data() + iname::kText;
+      AppendLatin1(row.name, text, std::char_traits<char>::length(reinterpret_cast<const char*>(text)));
+      row.rin = DecodeI32(entry.name.data(), iname::kOwnerId);
+    }
+    row.key.clear();
+    AppendKey(row.key, entry.key);
+    const bool same = held && Fold(entry.key, previous) == 0;
+    if (same && !in_run) rows[0].run = ++runs;
+    in_run = same;
+    row.run = same ? runs : 0;
+    if (held) {
+      emit(static_cast<const Row&>(rows[0]));
+      std::swap(rows[0], rows[1]);
+    }
+    held = true;
+    previous.swap(entry.key);
+  }
+  if (held) emit(static_cast<const Row&>(rows[0]));
+  return walk.Faults();
 }
 
 std::string BirthText(CTEVDatabase& db, int32_t rin) {
@@ -61,53 +119,257 @@ std::string BirthText(CTEVDatabase& db, int32_t rin) {
   return Latin1(birth.DateText().Text());
 }
 
-json Describe(const Entry& e) {
-  return {{"node", e.node}, {"name", e.name}, {"rin", e.owner}, {"key", KeyText(e.key)}};
+// The entries under `text` in order, each given to `emit`. Returns the
+// finder, which tells the key searched for and where damage stopped it.
+template <typename Emit>
+void WalkFind(NameFinder& finder, CTEVDatabase& db, Emit&& emit) {
+  NameMatch match;
+  Row row;
+  while (finder.Next(match)) {
+    row.node = match.node;
+    row.name.clear();
+    AppendLatin1(row.name, reinterpret_cast<const uint8_t*>(match.name.data()), match.name.size());
+    row.rin = match.rin;
+    row.key.clear();
+    AppendKey(row.key, match.key);
+    row.birth = BirthText(db, match.rin);
+    emit(static_cast<const Row&>(row));
+  }
+}
+
+// Output written in pieces of about 64 KB.
+class Writer {
+ public:
+  explicit Writer(std::ostream& out) : out_(out) { buffer_.reserve(kPiece + 4096); }
+  ~Writer() { Flush(); }
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+
+  Writer& operator<<(std::string_view text) {
+    buffer_ += text;
+    if (buffer_.size() >= kPiece) Flush();
+    return *this;
+  }
+  Writer& operator<<(int32_t n) {
+    char digits[16];
+    const int length = std::snprintf(digits, sizeof digits, "%d", n);
+    return *this << std::string_view(digits, static_cast<size_t>(length));
+  }
+  // A JSON string: quoted and escaped as the document's dump escapes it.
+  Writer& Quoted(std::string_view text) {
+    buffer_ += '"';
+    for (const char ch : text) {
+      switch (ch) {
+        case '"': buffer_ += "\\\""; break;
+        case '\\': buffer_ += "\\\\"; break;
+        case '\b': buffer_ += "\\b"; break;
+        case '\f': buffer_ += "\\f"; break;
+        case '\n': buffer_ += "\\n"; break;
+        case '\r': buffer_ += "\\r"; break;
+        case '\t': buffer_ += "\\t"; break;
+        default:
+          if (static_cast<unsigned char>(ch) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(ch));
+            buffer_ += escape;
+          } else {
+            buffer_ += ch;
+          }
+      }
+    }
+    buffer_ += '"';
+    return *this << std::string_view();
+  }
+  // A line of cells, each but the last padded to its column's width and two
+  // blanks, without blanks at its end, as the text tables are.
+  template <typename CellList>
+  void Line(std::string_view indent, const CellList& cells, const std::vector<size_t>& widths) {
+    buffer_ += indent;
+    for (size_t i = 0; i < cells.size(); ++i) {
+      buffer_ += cells[i];
+      if (i + 1 < cells.size()) buffer_.append(widths[i] - cells[i].size() + 2, ' ');
+    }
+    while (!buffer_.empty() && buffer_.back() == ' ') buffer_.pop_back();
+    *this << "\n";
+  }
+  void Flush() {
+    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr size_t kPiece = 65536;
+  std::ostream& out_;
+  std::string buffer_;
+};
+
+std::string Number(int32_t n) { return std::to_string(n); }
+
+// Digits of numbers, kept for as long as the cells that show them.
+struct Digits {
+  char text[3][16];
+  std::string_view Of(size_t i, int32_t n) {
+    const int length = std::snprintf(text[i], sizeof text[i], "%d", n);
+    return std::string_view(text[i], static_cast<size_t>(length));
+  }
+};
+
+using Cells5 = std::array<std::string_view, 5>;
+
+// The cells of a row, in the columns' order.
+Cells5 Cells(const Row& row, bool find, Digits& digits) {
+  return {digits.Of(0, row.node), row.name, digits.Of(1, row.rin), row.key,
+          find ? std::string_view(row.birth) : row.run == 0 ? "-" : digits.Of(2, row.run)};
+}
+
+template <typename CellList>
+void Widen(std::vector<size_t>& widths, const CellList& cells) {
+  for (size_t i = 0; i < cells.size(); ++i) widths[i] = std::max(widths[i], cells[i].size());
+}
+
+// One row as a JSON object among the array's items.
+void JsonRow(Writer& w, const Row& row, bool find, bool first) {
+  w << (first ? "\n    {\n" : ",\n    {\n") << "      \"node\": " << row.node
+    << ",\n      \"name\": ";
+  w.Quoted(row.name) << ",\n      \"rin\": " << row.rin << ",\n      \"key\": ";
+  w.Quoted(row.key);
+  if (find) {
+    w << ",\n      \"birth\": ";
+    w.Quoted(row.birth);
+  } else if (row.run == 0) {
+    w << ",\n      \"run\": null";
+  } else {
+    w << ",\n      \"run\": " << row.run;
+  }
+  w << "\n    }";
+}
+
+json Describe(const Row& row, bool find) {
+  json j = {{"node", row.node}, {"name", row.name}, {"rin", row.rin}, {"key", row.key}};
+  if (find) j["birth"] = row.birth;
+  else j["run"] = row.run == 0 ? json(nullptr) : json(row.run);
+  return j;
+}
+
+const char kIndexDamaged[] = "the index is damaged: run the check command for details";
+
+std::string FindDamaged(int32_t node) {
+  return "the index is damaged at node " + std::to_string(node) + ": the search stopped there";
 }
 
 }  // namespace
 
 Result Index(CTEVDatabase& db) {
-  const TreeReport report = CheckIndexTree(db);
+  const ReadCacheScope cache(db);
   json nodes = json::array();
-  WideText previous;
-  int run = 0;
-  bool in_run = false;
-  for (size_t i = 0; i < report.order.size(); ++i) {
-    const Entry e = Load(db, report.order[i]);
-    const bool same = i > 0 && Fold(e.key, previous) == 0;
-    if (same && !in_run) {
-      ++run;
-      nodes.back()["run"] = run;
-    }
-    in_run = same;
-    json j = Describe(e);
-    j["run"] = same ? json(run) : json(nullptr);
-    nodes.push_back(j);
-    previous = e.key;
-  }
-  json doc = {{"root", db.HeaderI32(kHdrRootNode2)}, {"sound", report.Sound()},
-                        {"runs", run}, {"nodes", nodes}};
-  if (!report.Sound()) {
-    return {doc, kProblems, "the index is damaged: run the check command for details"};
-  }
+  int runs = 0;
+  const TreeFaults faults = WalkIndex(db, runs, [&](const Row& row) { nodes.push_back(Describe(row, false)); });
+  json doc = {{"root", db.HeaderI32(kHdrRootNode2)}, {"sound", faults.Sound()},
+              {"runs", runs}, {"nodes", nodes}};
+  if (!faults.Sound()) return {doc, kProblems, kIndexDamaged};
   return {doc, kOk, ""};
 }
 
 Result Find(CTEVDatabase& db, const std::string& text) {
-  const NameFindResult r = FindNames(db, text, SIZE_MAX);
+  const ReadCacheScope cache(db);
+  NameFinder finder(db, text);
   json found = json::array();
-  for (const NameMatch& m : r.matches) {
-    found.push_back({{"node", m.node}, {"name", Latin1(m.name)}, {"rin", m.rin},
-                     {"key", KeyText(m.key)}, {"birth", BirthText(db, m.rin)}});
-  }
-  json doc = {{"text", Latin1(text)}, {"key", KeyText(r.prefix)}, {"found", found}};
-  if (r.damaged_at != 0) {
-    doc["damaged_at"] = r.damaged_at;
-    return {doc, kProblems,
-            "the index is damaged at node " + std::to_string(r.damaged_at) + ": the search stopped there"};
+  WalkFind(finder, db, [&](const Row& row) { found.push_back(Describe(row, true)); });
+  json doc = {{"text", Latin1(text)}, {"key", KeyText(finder.Prefix())}, {"found", found}};
+  if (finder.DamagedAt() != 0) {
+    doc["damaged_at"] = finder.DamagedAt();
+    return {doc, kProblems, FindDamaged(finder.DamagedAt())};
   }
   return {doc, kOk, ""};
+}
+
+Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool as_json) {
+  const ReadCacheScope cache(db);  // both walks
+  // First walk: the runs, the soundness and the widths of the columns.
+  std::vector<size_t> widths = {4, 4, 3, 3, 3};
+  Digits numbers;
+  int runs = 0;
+  bool any = false;
+  const TreeFaults faults = WalkIndex(db, runs, [&](const Row& row) {
+    any = true;
+    if (!as_json) Widen(widths, Cells(row, false, numbers));
+  });
+  const std::string root = Number(db.HeaderI32(kHdrRootNode2));
+  const char* sound = faults.Sound() ? "true" : "false";
+  Writer w(out);
+  if (as_json) {
+    w << "{\n  \"root\": " << root << ",\n  \"sound\": " << sound << ",\n  \"runs\": " << runs
+      << ",\n  \"nodes\": [";
+  } else {
+    const std::vector<size_t> head = {5, 0};
+    const std::string count = Number(runs);
+    using Pair = std::array<std::string_view, 2>;
+    w.Line("", Pair{"root", root}, head);
+    w.Line("", Pair{"sound", sound}, head);
+    w.Line("", Pair{"runs", count}, head);
+    w << "\nnodes:\n";
+    if (!any) w << "  (none)\n";
+    else w.Line("  ", Cells5{"node", "name", "rin", "key", "run"}, widths);
+  }
+  // Second walk: the rows.
+  bool first = true;
+  WalkIndex(db, runs, [&](const Row& row) {
+    if (as_json) JsonRow(w, row, false, first);
+    else w.Line("  ", Cells(row, false, numbers), widths);
+    first = false;
+  });
+  if (as_json) w << (any ? "\n  ]\n}\n" : "]\n}\n");
+  if (!faults.Sound()) return {json(), kProblems, kIndexDamaged};
+  return {json(), kOk, ""};
+}
+
+Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool as_json) {
+  const ReadCacheScope cache(db);  // both walks
+  std::vector<size_t> widths = {4, 4, 3, 3, 5};
+  Digits numbers;
+  bool any = false;
+  int32_t damaged_at = 0;
+  if (!as_json) {  // the text's first lines need the widths and the damage
+    NameFinder measure(db, text);
+    WalkFind(measure, db, [&](const Row& row) {
+      any = true;
+      Widen(widths, Cells(row, true, numbers));
+    });
+    damaged_at = measure.DamagedAt();
+  }
+  NameFinder finder(db, text);
+  const std::string shown = Latin1(text);
+  const std::string key = KeyText(finder.Prefix());
+  Writer w(out);
+  if (as_json) {
+    w << "{\n  \"text\": ";
+    w.Quoted(shown) << ",\n  \"key\": ";
+    w.Quoted(key) << ",\n  \"found\": [";
+  } else {
+    const std::vector<size_t> head = {damaged_at != 0 ? 10u : 4u, 0};
+    const std::string damage = Number(damaged_at);
+    using Pair = std::array<std::string_view, 2>;
+    w.Line("", Pair{"text", shown}, head);
+    w.Line("", Pair{"key", key}, head);
+    if (damaged_at != 0) w.Line("", Pair{"damaged_at", damage}, head);
+    w << "\nfound:\n";
+    if (!any) w << "  (none)\n";
+    else w.Line("  ", Cells5{"node", "name", "rin", "key", "birth"}, widths);
+  }
+  bool first = true;
+  WalkFind(finder, db, [&](const Row& row) {
+    if (as_json) JsonRow(w, row, true, first);
+    else w.Line("  ", Cells(row, true, numbers), widths);
+    first = false;
+  });
+  damaged_at = finder.DamagedAt();
+  if (as_json) {
+    w << (first ? "]" : "\n  ]");
+    if (damaged_at != 0) w << ",\n  \"damaged_at\": " << damaged_at;
+    w << "\n}\n";
+  }
+  if (damaged_at != 0) return {json(), kProblems, FindDamaged(damaged_at)};
+  return {json(), kOk, ""};
 }
 
 }  // namespace kinscope::dump

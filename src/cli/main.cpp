@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
   dump::Result result;
   if (command == "header") result = dump::Header(db);
   if (command == "record") result = dump::Record(db, code, number, bytes);
-  if (command == "index") result = dump::Index(db);
-  if (command == "find") result = dump::Find(db, text);
+  if (command == "index") result = dump::WriteIndex(db, std::cout, json);
+  if (command == "find") result = dump::WriteFind(db, text, std::cout, json);
   if (command == "check") result = dump::Check(db, path);
   if (!result.doc.is_null()) {
     std::cout << (json ? result.doc.dump(2) + "\n" : dump::Text(command, result.doc));

@@ -1,6 +1,6 @@
 #include "NameFind.h"
 
-#include <unordered_set>
+#include <utility>
 
 #include "Coding.h"
 #include "NameKeys.h"
@@ -10,17 +10,13 @@
 namespace kinscope {
 namespace {
 
-struct Visited {
-  NameMatch match;
-  int32_t greater = 0;
-};
-
-int Fold(const WideText& a, const WideText& b) {
+int Fold(std::u16string_view a, std::u16string_view b) {
   return CUnicodeCompareDefault::Instance().Compare(a, b, 0);
 }
 
 bool StartsWith(const WideText& key, const WideText& prefix) {
-  return prefix.size() <= key.size() && Fold(key.substr(0, prefix.size()), prefix) == 0;
+  return prefix.size() <= key.size() &&
+         Fold(std::u16string_view(key).substr(0, prefix.size()), prefix) == 0;
 }
 
 }  // namespace
@@ -34,68 +30,91 @@ WideText SearchPrefix(const std::string& text) {
   return key.substr(0, key.find(u'\0'));
 }
 
-NameFindResult FindNames(CTEVDatabase& db, const std::string& text, size_t limit) {
-  NameFindResult result;
-  result.prefix = SearchPrefix(text);
-  const int32_t bound = db.HeaderI32(kHdrIndexNodeBound);
-  std::unordered_set<int32_t> met;
-  std::vector<Visited> path;  // nodes whose key is not below the prefix, deepest last
+NameFinder::NameFinder(CTEVDatabase& db, const std::string& text)
+    : db_(db), prefix_(SearchPrefix(text)), bound_(db.HeaderI32(kHdrIndexNodeBound)) {}
 
-  // Loads `node` as a match candidate; false when the link is damaged.
-  auto load = [&](int32_t node, Visited& v, int32_t& lesser) {
-    if (node > bound || !met.insert(node).second) {
-      result.damaged_at = node;
-      return false;
-    }
-    IndexNodeImage image{};
-    db.LoadIndexNode(image, node);
-    const int32_t name_offset = DecodeI32(image.data(), indexnode::kName);
-    INameRecImage name{};
-    if (db.LoadINameRec(name_offset, name) != 0) {
-      v.match.name = reinterpret_cast<const char*>(name.data() + iname::kText);
-      v.match.rin = DecodeI32(name.data(), iname::kOwnerId);
-    }
-    WideText wide;
-    uint8_t type = 0;
-    ReadINameText(db, wide, type, name_offset, LinkCheck::kOff);
-    MakeNameKey(wide, v.match.key, kNameKeyCapacity);
-    v.match.node = node;
-    v.greater = DecodeI32(image.data(), indexnode::kGreater);
-    lesser = DecodeI32(image.data(), indexnode::kLesser);
-    return true;
-  };
+bool NameFinder::Load(int32_t node, Visited& v, int32_t& lesser) {
+  IndexNodeImage image{};
+  if (node > bound_ || !met_.Mark(node, node > 0 && db_.LoadIndexNode(image, node) != 0)) {
+    damaged_at_ = node;
+    return false;
+  }
+  const int32_t name_offset = DecodeI32(image.data(), indexnode::kName);
+  INameRecImage name{};
+  v.match.name.clear();
+  v.match.rin = 0;
+  if (db_.LoadINameRec(name_offset, name) != 0) {
+    v.match.name = reinterpret_cast<const char*>(name.data() + iname::kText);
+    v.match.rin = DecodeI32(name.data(), iname::kOwnerId);
+  }
+  WidenINameText(name, text_);
+  MakeNameKey(text_, v.match.key, kNameKeyCapacity);
+  v.match.node = node;
+  v.greater = DecodeI32(image.data(), indexnode::kGreater);
+  lesser = DecodeI32(image.data(), indexnode::kLesser);
+  return true;
+}
 
+bool NameFinder::Descend(int32_t node) {
+  while (node > 0) {
+    Visited next;
+    int32_t lesser = 0;
+    if (!Load(node, next, lesser)) return false;
+    path_.push_back(std::move(next));
+    node = lesser;
+  }
+  return true;
+}
+
+void NameFinder::Start() {
+  if (started_) return;
+  started_ = true;
   // Down to the first key not below the prefix (equal keys lie on the
   // lesser side).
-  for (int32_t node = db.HeaderI32(kHdrRootNode2); node > 0;) {
+  for (int32_t node = db_.HeaderI32(kHdrRootNode2); node > 0;) {
     Visited v;
     int32_t lesser = 0;
-    if (!load(node, v, lesser)) return result;
-    if (Fold(v.match.key, result.prefix) < 0) {
+    if (!Load(node, v, lesser)) {
+      ended_ = true;
+      return;
+    }
+    if (Fold(v.match.key, prefix_) < 0) {
       node = v.greater;
     } else {
-      path.push_back(std::move(v));
+      path_.push_back(std::move(v));
       node = lesser;
     }
   }
+}
+
+bool NameFinder::More() {
+  Start();
+  return !ended_ && !path_.empty() && StartsWith(path_.back().match.key, prefix_);
+}
+
+bool NameFinder::Next(NameMatch& match) {
+  Start();
   // On in order while the keys start with the prefix.
-  while (!path.empty()) {
-    Visited v = std::move(path.back());
-    path.pop_back();
-    if (!StartsWith(v.match.key, result.prefix)) break;
-    if (result.matches.size() == limit) {
-      result.more = true;
-      break;
-    }
-    for (int32_t node = v.greater; node > 0;) {
-      Visited next;
-      int32_t lesser = 0;
-      if (!load(node, next, lesser)) return result;
-      path.push_back(std::move(next));
-      node = lesser;
-    }
-    result.matches.push_back(std::move(v.match));
+  if (ended_ || path_.empty()) return false;
+  Visited v = std::move(path_.back());
+  path_.pop_back();
+  if (!StartsWith(v.match.key, prefix_) || !Descend(v.greater)) {
+    ended_ = true;
+    return false;
   }
+  match = std::move(v.match);
+  return true;
+}
+
+NameFindResult FindNames(CTEVDatabase& db, const std::string& text, size_t limit) {
+  NameFindResult result;
+  const ReadCacheScope cache(db);
+  NameFinder finder(db, text);
+  NameMatch match;
+  while (result.matches.size() < limit && finder.Next(match)) result.matches.push_back(match);
+  result.more = result.matches.size() == limit && finder.More();
+  result.prefix = finder.Prefix();
+  result.damaged_at = finder.DamagedAt();
   return result;
 }
 

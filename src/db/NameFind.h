@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TreeCheck.h"
 #include "UnicodeCompare.h"
 
 namespace kinscope {
@@ -33,11 +34,53 @@ struct NameFindResult {
 // ("Whitcombe, Th", "Whit").
 WideText SearchPrefix(const std::string& text);
 
+// The index entries whose key starts with the prefix of a search text, one
+// at a time, in index order: FindNames without keeping them. The walk goes
+// down the tree to the first key not below the prefix and on in order from
+// there; a link above the index node bound or to a node met before stops it
+// and names that node in DamagedAt(). Each node and name record on the way
+// is read once. Memory: the path from the root and a mark per node met.
+class NameFinder {
+ public:
+  NameFinder(CTEVDatabase& db, const std::string& text);
+  // The next entry into `match`; false when there are no more (or the walk
+  // stopped at damage).
+  bool Next(NameMatch& match);
+  // Whether Next would give another entry, judged without reading further.
+  bool More();
+  const WideText& Prefix() const { return prefix_; }
+  int32_t DamagedAt() const { return damaged_at_; }
+
+ private:
+  struct Visited {
+    NameMatch match;
+    int32_t greater = 0;
+  };
+  // Loads `node` as a candidate; false when the link is damaged.
+  bool Load(int32_t node, Visited& v, int32_t& lesser);
+  // Goes down from the root to the first key not below the prefix, once.
+  void Start();
+  // Pushes `node` and its chain of lesser nodes; false at damage.
+  bool Descend(int32_t node);
+
+  CTEVDatabase& db_;
+  WideText prefix_;
+  int32_t bound_ = 0;
+  int32_t damaged_at_ = 0;
+  bool started_ = false;
+  bool ended_ = false;
+  NodeMarks met_;
+  std::vector<Visited> path_;  // nodes whose key is not below the prefix, deepest last
+  WideText text_;
+};
+
 // The index entries of `db` whose key starts with the prefix of `text`,
 // letters A to Z in either case, at most `limit` of them. The walk goes down
 // the tree to the first key not below the prefix and on in order from there;
 // a link above the index node bound or to a node met before stops it and
-// names that node in `damaged_at`. An empty prefix matches every entry.
+// names that node in `damaged_at`. An empty prefix matches every entry. On a
+// read-only database the search reads through a read cache that it frees
+// at the end.
 NameFindResult FindNames(CTEVDatabase& db, const std::string& text, size_t limit);
 
 }  // namespace kinscope

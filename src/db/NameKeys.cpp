@@ -2,6 +2,7 @@
 #include "NameKeys.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "Coding.h"
 #include "RecordLayouts.h"
@@ -23,11 +24,19 @@ char16_t Widen(uint8_t byte) {
   return static_cast<char16_t>(byte < 0x80 ? byte : 0xff00 | byte);
 }
 
-// At most capacity - 1 characters of `text`, trimmed when asked.
+// At most capacity - 1 characters of `text`, trimmed of blanks at both
+// ends when asked.
+std::u16string_view PartView(std::u16string_view text, size_t capacity, bool trim) {
+  text = text.substr(0, capacity == 0 ? 0 : capacity - 1);
+  if (!trim) return text;
+  const size_t end = text.find_last_not_of(kBlank);
+  if (end == std::u16string_view::npos) return {};
+  text = text.substr(0, end + 1);
+  return text.substr(text.find_first_not_of(kBlank));
+}
+
 WideText Part(std::u16string_view text, size_t capacity, bool trim) {
-  WideText part(text.substr(0, capacity == 0 ? 0 : capacity - 1));
-  if (trim) TrimBlanks(part);
-  return part;
+  return WideText(PartView(text, capacity, trim));
 }
 
 }  // namespace
@@ -48,11 +57,16 @@ int ReadINameText(CTEVDatabase& db, WideText& text, uint8_t& type, int32_t offse
       return 0;
     }
   }
-  for (size_t i = iname::kText; i < iname::kText + kINameTextMax && image[i] != 0; ++i) {
-    text.push_back(Widen(image[i]));
-  }
+  WidenINameText(image, text);
   type = DecodeU8(image.data(), iname::kType);
   return 1;
+}
+
+void WidenINameText(const INameRecImage& image, WideText& text) {
+  const uint8_t* from = image.data() + iname::kText;
+  const void* end = std::memchr(from, 0, kINameTextMax);
+  text.resize(end == nullptr ? kINameTextMax : static_cast<size_t>(static_cast<const uint8_t*>(end) - from));
+  for (size_t i = 0; i < text.size(); ++i) text[i] = Widen(from[i]);
 }
 
 void SplitName(std::u16string_view text, WideText& given, size_t given_capacity,
@@ -86,12 +100,23 @@ void TrimBlanks(WideText& text) {
 }
 
 void MakeNameKey(std::u16string_view text, WideText& key, size_t capacity) {
-  WideText given;
-  WideText surname;
-  WideText suffix;
-  SplitName(text, given, kNameKeyCapacity, surname, kNameKeyCapacity, suffix,
-            kNameKeyCapacity);
-  key = surname;
+  // The parts as SplitName makes them, as views into the text.
+  std::u16string_view given;
+  std::u16string_view surname;
+  std::u16string_view suffix;
+  text = text.substr(0, text.find(u'\0'));
+  const size_t last = text.rfind(kSlash);
+  if (last == std::u16string_view::npos) {
+    given = PartView(text, kNameKeyCapacity, false);
+  } else {
+    suffix = PartView(text.substr(last + 1), kNameKeyCapacity, true);
+    const size_t first = text.find(kSlash);
+    given = PartView(text.substr(0, first), kNameKeyCapacity, true);
+    if (last > first + 1) {
+      surname = PartView(text.substr(first + 1, last - first - 1), kNameKeyCapacity, true);
+    }
+  }
+  key.assign(surname);
   key += u", ";
   key += given;
   if (!suffix.empty()) {

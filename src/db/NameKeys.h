@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "NameRecords.h"
 #include "UnicodeCompare.h"
 
 namespace kinscope {
@@ -33,6 +34,10 @@ enum class LinkCheck { kOn, kOff };
 int ReadINameText(CTEVDatabase& db, WideText& text, uint8_t& type, int32_t offset,
                   LinkCheck check = LinkCheck::kOn);
 
+// Widens the text of an individual's name record as read (up to 256
+// characters, ending at its first zero byte) into `text`, reusing its buffer.
+void WidenINameText(const INameRecImage& image, WideText& text);
+
 // Splits a name text into its given part (before the first "/"), surname
 // (between the first and the last "/") and suffix (after the last "/"), each
 // cut to its capacity - 1 characters and then trimmed of blanks. A text
@@ -46,7 +51,8 @@ void TrimBlanks(WideText& text);
 
 // The key of a name text: surname, ", ", the given part, then the suffix, the
 // suffix preceded by a blank only when the given part is longer than one
-// character. Cut to `capacity` - 1 characters (empty for capacity 0).
+// character. Cut to `capacity` - 1 characters (empty for capacity 0). Made
+// in `key`'s own buffer: nothing is allocated once it has grown.
 void MakeNameKey(std::u16string_view text, WideText& key, size_t capacity);
 
 // Compares `key` with the key of the individual's name record at `offset`:

@@ -79,6 +79,7 @@ void CTEVDatabase::CloseDatabase() {
   }
   WriteHeader();
   CommitChange();
+  cache_.reset();
   platform::Close(file_);
   file_ = platform::kNoFile;
   journal_.reset();
@@ -119,8 +120,17 @@ int CTEVDatabase::WriteAt(int32_t offset, const uint8_t* bytes, int32_t count) {
 
 size_t CTEVDatabase::ReadAt(int64_t offset, uint8_t* buffer, size_t count) const {
   if (!IsOpen()) return 0;
+  if (cache_) return cache_->Read(file_, offset, buffer, count);
   return platform::ReadAt(file_, offset, buffer, count);
 }
+
+bool CTEVDatabase::StartReadCache(size_t bytes) {
+  if (cache_ || !IsOpen() || !read_only_) return false;
+  cache_ = std::make_unique<ReadCache>(kRegionBase, bytes);
+  return true;
+}
+
+void CTEVDatabase::StopReadCache() { cache_.reset(); }
 
 int32_t CTEVDatabase::HeaderI32(size_t offset) const {
   return DecodeI32(header_.data(), offset);

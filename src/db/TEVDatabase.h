@@ -26,6 +26,7 @@
 #include "Journal.h"
 #include "NameRecords.h"
 #include "PlatformFile.h"
+#include "ReadCache.h"
 #include "RecordTables.h"
 
 namespace kinscope {
@@ -132,7 +133,22 @@ class CTEVDatabase {
   int WriteAt(int32_t offset, const uint8_t* bytes, int32_t count);
 
   // Reads up to `count` bytes at absolute `offset`; returns the number read.
+  // Through the read cache while it is on.
   size_t ReadAt(int64_t offset, uint8_t* buffer, size_t count) const;
+
+  // Starts a read cache of at most `bytes` of 8192-byte pages (ReadCache.h)
+  // for a whole-file operation, which reads the records it walks one by one
+  // in no order of the file's: each page is read once, whole, and its
+  // records copied from it after that. Only on an open read-only database,
+  // which this object never writes, so a cached page is never stale. Returns
+  // true when it started one; false when one is on already, the database is
+  // writable or not open. Page reads stay bounded: one read of 8192 bytes at
+  // a page boundary.
+  bool StartReadCache(size_t bytes);
+  // Stops the read cache and frees its pages. Closing the file stops it too.
+  void StopReadCache();
+  // Bytes the read cache holds (0 when it is off).
+  size_t ReadCacheBytes() const { return cache_ ? cache_->HeldBytes() : 0; }
 
   // Loads the page map of `region` (0 to 30), replacing what was loaded for
   // it before. 1 on success; 0 on a short read or when the map's first byte
@@ -248,7 +264,9 @@ class CTEVDatabase {
     // never loaded (every lookup in it finds nothing).
     mutable std::unique_ptr<uint8_t[]> raw;
     // Group of table t (1 to 32): pages[heads[t - 1]] to pages[heads[t] - 1],
-    // the pages 1 to 8191 the map gives t, in ascending order.
+    // the pages 1 to 8191 the map gives t, in ascending order. Made in two
+    // passes over the map's bytes (count, then place), neither branching on
+    // a byte's value.
     mutable std::array<int32_t, kTableCount + 1> heads{};
     mutable std::vector<int16_t> pages;
   };
@@ -274,6 +292,28 @@ class CTEVDatabase {
   int64_t file_size_ = 0;
   std::unique_ptr<JournalWriter> journal_;  // for a file open for writing
   JournalState journal_found_ = JournalState::kNone;
+  mutable std::unique_ptr<ReadCache> cache_;  // none unless started
+};
+
+// The read cache of the whole-file operations: 64 MB, which holds the index
+// nodes and the individual's name records of a file of a million names.
+constexpr size_t kWholeFileReadCache = size_t{64} << 20;
+
+// A read cache for the length of a whole-file operation: started when made
+// (see StartReadCache), stopped when gone if this scope started it.
+class ReadCacheScope {
+ public:
+  explicit ReadCacheScope(CTEVDatabase& db, size_t bytes = kWholeFileReadCache)
+      : db_(db), started_(db.StartReadCache(bytes)) {}
+  ~ReadCacheScope() {
+    if (started_) db_.StopReadCache();
+  }
+  ReadCacheScope(const ReadCacheScope&) = delete;
+  ReadCacheScope& operator=(const ReadCacheScope&) = delete;
+
+ private:
+  CTEVDatabase& db_;
+  bool started_;
 };
 
 // Frees the page lists of `db` and, when `free_object`, the object itself

@@ -4,14 +4,6 @@
 namespace kinscope {
 namespace {
 
-// The text up to its first zero character.
-std::u16string_view Terminated(std::u16string_view text) {
-  return text.substr(0, text.find(u'\0'));
-}
-
-// Character `i` of a terminated text; 0 at and beyond its end.
-int32_t At(std::u16string_view text, size_t i) { return i < text.size() ? text[i] : 0; }
-
 int32_t Fold(int32_t c) {
   const int32_t low = c & 0xff;
   return low >= 'A' && low <= 'Z' ? low - 'A' + 'a' : low;
@@ -26,14 +18,18 @@ const CUnicodeCompareDefault& CUnicodeCompareDefault::Instance() {
 
 int32_t CUnicodeCompareDefault::Compare(std::u16string_view a, std::u16string_view b,
                                         int exact) const {
-  a = Terminated(a);
-  b = Terminated(b);
-  for (size_t i = 0; i < a.size(); ++i) {
-    const int32_t ca = exact != 0 ? At(a, i) : Fold(At(a, i));
-    const int32_t cb = exact != 0 ? At(b, i) : Fold(At(b, i));
+  // One pass over both texts; b counts as ended from its first zero on.
+  bool b_open = true;
+  size_t i = 0;
+  for (; i < a.size() && a[i] != 0; ++i) {
+    int32_t rb = 0;
+    if (b_open && i < b.size() && b[i] != 0) rb = b[i];
+    else b_open = false;
+    const int32_t ca = exact != 0 ? a[i] : Fold(a[i]);
+    const int32_t cb = exact != 0 ? rb : Fold(rb);
     if (ca != cb) return ca - cb;
   }
-  return 0 - At(b, a.size());
+  return 0 - (b_open && i < b.size() ? int32_t{b[i]} : 0);
 }
 
 }  // namespace kinscope

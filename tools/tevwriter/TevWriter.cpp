@@ -141,7 +141,35 @@ int64_t TevFile::AddPage(int region, int page, int table) {
 void TevFile::SetMapByte(int region, int page, uint8_t value) {
   Require(region >= 0 && region < kMaxRegions, "region out of range");
   Require(page >= 0 && page < kPagesPerRegion, "page out of range");
-  Chunk(PageOffset(region, 0))[static_cast<size_t>(page)] = value;
+  uint8_t& byte = Chunk(PageOffset(region, 0))[static_cast<size_t>(page)];
+  if (!table_pages_stale_ && page > 0 && byte != value) {
+    const int64_t offset = PageOffset(region, page);
+    if (byte >= 1 && byte <= kMaxTable) {
+      std::vector<int64_t>& old = table_pages_[byte];
+      old.erase(std::lower_bound(old.begin(), old.end(), offset));
+    }
+    if (value >= 1 && value <= kMaxTable) {
+      std::vector<int64_t>& now = table_pages_[value];
+      now.insert(std::lower_bound(now.begin(), now.end(), offset), offset);
+    }
+  }
+  byte = value;
+}
+
+const std::vector<int64_t>& TevFile::TablePages(int table) const {
+  if (table_pages_stale_) {
+    table_pages_.assign(kMaxTable + 1, {});
+    for (int r = 0; r < kMaxRegions; ++r) {
+      const Bytes* map = FindChunk(PageOffset(r, 0));
+      if (map == nullptr) continue;
+      for (int p = 1; p < kPagesPerRegion; ++p) {
+        const uint8_t t = (*map)[static_cast<size_t>(p)];
+        if (t >= 1 && t <= kMaxTable) table_pages_[t].push_back(PageOffset(r, p));
+      }
+    }
+    table_pages_stale_ = false;
+  }
+  return table_pages_[static_cast<size_t>(table)];
 }
 
 void TevFile::SetPageCount(int region, int table, int16_t count) {
@@ -159,20 +187,14 @@ int16_t TevFile::PageCount(int region, int table) const {
 
 int64_t TevFile::RecordOffset(int table, int size, int32_t number) const {
   if (number < 1 || size < 1 || size > kPageSize) return 0;
+  if (table < 1 || table > kMaxTable) return 0;  // no map byte names such a table
   const int32_t per_page = static_cast<int32_t>(kPageSize / size);
-  int32_t left = number;
   // The writer's own view of the table is the page maps, not the page-count
   // table, so a test can check that the two agree.
-  for (int r = 0; r < kMaxRegions; ++r) {
-    const Bytes* map = FindChunk(PageOffset(r, 0));
-    if (map == nullptr) continue;
-    for (int p = 1; p < kPagesPerRegion; ++p) {
-      if ((*map)[static_cast<size_t>(p)] != table) continue;
-      if (left <= per_page) return PageOffset(r, p) + int64_t{left - 1} * size;
-      left -= per_page;
-    }
-  }
-  return 0;
+  const std::vector<int64_t>& pages = TablePages(table);
+  const auto position = static_cast<size_t>((number - 1) / per_page);
+  if (position >= pages.size()) return 0;
+  return pages[position] + int64_t{(number - 1) % per_page} * size;
 }
 
 void TevFile::PutRecord(int table, int32_t number, const Bytes& record) {
@@ -247,6 +269,8 @@ void TevFile::Patch(int64_t offset, const Bytes& bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const int64_t at = offset + static_cast<int64_t>(done);
+    // Bytes written over a page map by hand may give pages to other tables.
+    if (at >= kRegionBase && (at - kRegionBase) % kRegionSize < kPageSize) table_pages_stale_ = true;
     Bytes& chunk = Chunk(at);
     const size_t in = InChunk(at);
     const size_t n = std::min(bytes.size() - done, chunk.size() - in);
@@ -311,9 +335,15 @@ uint8_t TevFile::MapByte(int region, int page) const {
 }
 
 int64_t TevFile::AddFreePage(int table) {
-  while (next_free_page_ < kPagesPerRegion && MapByte(0, next_free_page_) != 0) ++next_free_page_;
-  Require(next_free_page_ < kPagesPerRegion, "region 0 is full");
-  return AddPage(0, next_free_page_, table);
+  while (next_free_region_ < regions_) {
+    while (next_free_page_ < kPagesPerRegion && MapByte(next_free_region_, next_free_page_) != 0)
+      ++next_free_page_;
+    if (next_free_page_ < kPagesPerRegion) return AddPage(next_free_region_, next_free_page_, table);
+    ++next_free_region_;
+    next_free_page_ = 1;
+  }
+  Require(false, "every region is full");
+  return 0;
 }
 
 bool OverwriteFile(const std::string& path, int64_t offset, const Bytes& bytes) {

@@ -79,8 +79,8 @@ class TevFile {
   // Stores a record image at record `number`; the slot must exist.
   void PutRecord(int table, int32_t number, const Bytes& record);
   // Appends a record after the last used record of the table, giving the
-  // table the next free page of region 0 when its pages are full. Returns the
-  // new record number.
+  // table the next free page (region 0 first, then the next region with a
+  // page map) when its pages are full. Returns the new record number.
   int32_t AppendRecord(int table, const Bytes& record);
 
   // Appends a name record (13-byte head, text, zero byte) to the name pages
@@ -118,15 +118,23 @@ class TevFile {
   Bytes& Chunk(int64_t offset);
   const Bytes* FindChunk(int64_t offset) const;
   uint8_t MapByte(int region, int page) const;
-  // Gives the next page of region 0 that no table owns to `table`; returns
-  // its file offset.
+  // Gives the next page that no table owns to `table`, the regions with a
+  // page map taken in order; returns its file offset.
   int64_t AddFreePage(int table);
+  // Pages of `table` (1 to 32) in file order, as the maps give them; made
+  // again from the maps after a Patch over a map.
+  const std::vector<int64_t>& TablePages(int table) const;
 
   int regions_;
   Bytes fixed_;                       // bytes 0 to 12287
   std::map<int64_t, Bytes> pages_;    // page offset -> 8192 bytes
   std::map<int, int32_t> used_;       // table -> records appended so far
-  int next_free_page_ = 1;            // next free page of region 0
+  int next_free_region_ = 0;          // where the next free page is looked for
+  int next_free_page_ = 1;
+  // Pages of each table in file order (map order), kept as the maps change,
+  // so that appending a million records does not walk the maps each time.
+  mutable std::vector<std::vector<int64_t>> table_pages_;
+  mutable bool table_pages_stale_ = true;
   int64_t name_cursor_ = 0;           // next free byte of the name pages
   int64_t name_page_end_ = 0;         // end of the current name page
   int64_t size_floor_ = 0;            // size asked for by SetFileSize
