@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The database files the benchmarks run on, written with the .tev writer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The family file of the whole-file benchmarks: a million individuals as a
 // family database holds them, written with the .tev writer.
 //

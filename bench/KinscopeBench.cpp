@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the database engine and the record windows, each beside the
 // bare system calls (or the bare toolkit work) that do the same thing, run
 // in the same process on the same files, so that their ratio holds on a busy

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows build's package: kinscope-dump-VERSION-win64.zip with the .exe
 # and README.txt (`cpack -G ZIP` in build-win64, or scripts/package).
 if(WIN32)

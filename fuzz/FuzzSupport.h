@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the fuzz targets share: a reader of the fuzzer's bytes, the
 // expansion of a compact description into a sparse database file, and a
 // scratch folder for the files written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target's entry function over every file of the folders given,
 // in name order: the kept corpus as a regression test, without libFuzzer.
 #include <algorithm>

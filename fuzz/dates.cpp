@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: every date function on 12-byte values and day numbers taken
 // from the input, 16 bytes a round: a stored date, then a 24-bit day number
 // with its calendar byte and flags, and a time stamp.

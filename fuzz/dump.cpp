@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: every command of the dump tool on a described file, each
 // document also laid out as text and as JSON, as the tool prints it.
 #include <cstdint>

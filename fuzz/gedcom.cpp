@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the GEDCOM export of a described file, which must end with
 // or without things left out and keep the line rules; and the date and line
 // conversions on the input's own bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the index tree operations and the tree check on a small tree
 // image made from the input (links, parents, root copies, bounds). After
 // every operation the check must agree with a walk of this target's own,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the name-key functions on individual's name records made of
 // input bytes, under header bounds (individual bound, name area) from the
 // input.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: open and read a described file. Read-only: every table's
 // records at first, last, page-boundary and out-of-range numbers, every
 // Load*, and name records at offsets from the input, the header and the

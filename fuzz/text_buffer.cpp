@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: formats and typed arguments from the input through the text
 // buffer's operations. Widths and precisions are kept to a few digits, and
 // the numbers a '*' may take to a few thousand, so no conversion reaches

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the record window of a record-type code filled from input
 // bytes, and every button of it clicked once, the main window answering
 // nothing (it only notes what it is asked to open) and every message box and

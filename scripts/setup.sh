@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared set-up of the run and test commands: installs the Debian packages
 # the build needs when any is missing, then configures and builds into the
 # folder given as the first argument, with any further CMake arguments.

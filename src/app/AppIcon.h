@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's icon, the same picture the desktop shows for it.
 #pragma once
 

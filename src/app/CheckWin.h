@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check window: the whole-file check's findings of the open file in a
 // table (where, severity, what, offset) above the map of the file's pages.
 // Double-clicking a finding opens the record it concerns through the main

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: picks the database file, the record type and the record
 // number, and opens every record window through OpenRecordWindow.
 #pragma once

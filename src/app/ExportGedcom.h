@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Export GEDCOM..." of the main window: a save dialog, the export with a
 // progress dialog that can be cancelled, then a summary.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map of a database file: every page of every loaded region as a small
 // cell, drawn into one image. A cell's colour is the table its page map
 // gives the page; pages the page-count table does not count are pale,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kinscope: looks inside a .tev genealogy database file.
 //
 //   kinscope [options] [file]

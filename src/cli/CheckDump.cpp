@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check command: the whole-file check's findings as a document.
 #include "Dump.h"
 #include "FileCheck.h"

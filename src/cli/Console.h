@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program needs from the console of the system it runs on.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kinscope-dump: a database file's header, records, name index and a
 // whole-file check, as JSON documents (printed as they are with --json, or
 // as aligned text). The file is only ever read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The documents of the dump commands as aligned text for reading.
 #include <algorithm>
 #include <sstream>

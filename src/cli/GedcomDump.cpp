@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The gedcom command: the whole database as a GEDCOM 5.5.1 file, to standard
 // output or to a file that appears only when the export is complete.
 #include <csignal>

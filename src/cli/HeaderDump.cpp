@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The header command: what the header says and how the pages are shared out.
 #include <array>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The index and find commands: the individual index in name order, and the
 // entries under a name, as documents or written out as they are read.
 //

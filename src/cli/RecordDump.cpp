@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record command: one record, every field of its layout decoded.
 #include <algorithm>
 #include <cctype>

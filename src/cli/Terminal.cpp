@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether standard error is a terminal: the one call of the command line that
 // differs between platforms.
 #include "Dump.h"

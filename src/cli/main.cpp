@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kinscope-dump FILE COMMAND ...: a .tev database file's header, records,
 // name index and integrity, as text or JSON. The file is opened read-only.
 #include <CLI/CLI.hpp>

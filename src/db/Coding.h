@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Little-endian access to the byte images of on-disk records.
 //
 // Every integer of a database file is little-endian. Records are kept as

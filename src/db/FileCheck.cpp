@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole-file check and the map of a file's pages.
 #include "FileCheck.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole-file check and the map of a file's pages.
 //
 // The check reads an open database file and reports what it finds as data:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operations on the individual index tree: set one link, unlink a node,
 // re-insert a node by a name.
 #include "IndexTree.h"

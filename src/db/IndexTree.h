@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The individual index: a binary search tree of index nodes (table 10, see
 // indexnode:: in RecordLayouts.h) ordered by the name key of each node's
 // individual's name record.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rollback journal: how a change to a database file survives a crash.
 //
 // Before a page of the database (4096 bytes, the last one shorter) is first

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding individuals by name through the individual index.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Name keys: how the individual index orders individuals' names.
 //
 // A name text holds the surname between two slashes: "John Henry /Smith/ Jr.".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads and the one write of variable-length name records.
 #include "NameRecords.h"
 

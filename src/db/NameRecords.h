@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Variable-length name records, addressed by their absolute file offset.
 //
 // Name record:                    Individual's name record:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page maps and the location of fixed-size records.
 //
 // Page p of region r starts at r * 2^26 + 12288 + p * 8192. Byte p of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file operations the database engine needs from the operating system.
 //
 // A thin layer over the system: open an existing file, positioned reads and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows file layer: the declarations of PlatformFile.h on Win32.
 //
 // Paths arrive as UTF-8 and go to CreateFileW as UTF-16; a path too long for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seam through which the engine opens, writes, syncs and removes the
 // database file and its journal.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A direct-mapped cache of 8192-byte pages of the file.
 #include "ReadCache.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A cache of the pages a whole-file operation reads, so that the records it
 // reads one by one cost a read of their page once and a copy after that.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The on-disk layout of every kind of record: each field as a named byte
 // offset, and one table per kind listing every field the program knows with
 // its offset, width, signedness and, for a link, the record-type code it

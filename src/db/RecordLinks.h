@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Links whose record type is chosen by another field of the record: the
 // owner or parent type bytes of citations, multimedia records, user-defined
 // events and their types, name records and individuals' name records.

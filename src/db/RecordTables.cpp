@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads and writes of the records of the table of tables.
 #include "RecordTables.h"
 

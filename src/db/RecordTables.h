@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed-size record tables a database file holds, with the byte image
 // type of each kind of record.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record-type codes: the index of an entry of the main window's record-type
 // chooser, and the code every link button passes to OpenRecordWindow.
 #pragma once

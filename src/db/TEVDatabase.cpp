@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open, close and the header of a database file.
 #include "TEVDatabase.h"
 

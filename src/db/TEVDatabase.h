@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CTEVDatabase: the open database file.
 //
 // The one object through which a .tev file is read and written. It holds the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // In-order walk of the individual index tree with its checks.
 #include "TreeCheck.h"
 

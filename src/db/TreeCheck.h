@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A check of the individual index tree, for tests and for the commands that
 // change the tree, and the in-order walk it makes, for the commands that
 // list the index.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Character-by-character collation of wide texts.
 #include "UnicodeCompare.h"
 

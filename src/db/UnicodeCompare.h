@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The collation of the individual index: wide texts compared character by
 // character, either exactly or with the letters A to Z folded to a to z.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte view of a record or embedded value: one row per field of its
 // layout (embedded events and ordinances by their own fields), the bytes no
 // field covers as rows of their own, each with its offset, width, bytes in

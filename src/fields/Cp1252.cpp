@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows-1252 to UTF-8.
 #include "Cp1252.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 8-bit texts of a database file as Unicode. The files come from a
 // Windows program, so their texts are Windows-1252; the five bytes that code
 // page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) are taken as their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text buffer: storage by the capacity rule, assignment, joining,
 // comparison and the formatted assign.
 #include "TextBuffer.h"

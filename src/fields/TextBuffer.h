@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TextBuffer: the program's own growable 8-bit text.
 //
 // An owned, zero-terminated run of 8-bit characters with its length and

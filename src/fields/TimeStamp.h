@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time stamps of records: 32-bit seconds since 1970-01-01 00:00 UTC.
 #pragma once
 

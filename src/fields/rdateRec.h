@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The date window: the raw detail of one encoded date.
 #pragma once
 

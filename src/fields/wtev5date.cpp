@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding of encoded dates, their display text and sort key.
 #include "wtev5date.h"
 

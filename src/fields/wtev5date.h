@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wtev5date: a decoded 12-byte encoded date.
 //
 // Stored layout:

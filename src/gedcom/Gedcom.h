@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GEDCOM 5.5.1 export of a database file: every individual, marriage,
 // note chain, source number and multimedia record that can be read, as one
 // lineage-linked GEDCOM file in UTF-8.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export itself: individuals, then families, then the multimedia, note
 // and source records that they point to.
 #include <algorithm>

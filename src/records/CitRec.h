@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The citation window: a citation's page, the date the source was recorded,
 // and its links to the note chains of its text and comments, a multimedia
 // record, the source, the neighbouring citations and the owner.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The family link window: one child tied to the parents' marriage, with the
 // next younger sibling's and the next parents' links, the sealing to parents
 // and the kind of the link.

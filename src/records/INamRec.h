@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The individual's name record window: the record's next and previous links
 // and its owner as buttons, its type, stored text length and text as labels.
 // The record is addressed by its file offset.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The individual index window: one node of the index tree, its three tree
 // links and its name link as buttons, and the name the node stands for.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The individual window: an individual record, its ten links as buttons,
 // its four events and two ordinances as buttons that open them, the first
 // name, the two time stamps, the sex and the two counts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The marriage window: a marriage record, its spouses, first child's family
 // link, next marriages, note and citation as buttons, and its marriage event
 // and sealing to spouse as buttons that open them.

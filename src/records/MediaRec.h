@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The multimedia window: one picture, sound or other media file of an owner,
 // its path, caption, description and audio links, its display flags, the
 // picture's size and clipping rectangle and its slide-show time.

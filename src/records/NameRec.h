@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name record window: a name record's two tree links and its parent as
 // buttons, its type and its text as labels. A name record is addressed by
 // its file offset (the NRin).

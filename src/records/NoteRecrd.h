@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The note window: one 256-byte block of a chained text, its forward and
 // backward links, the number kept with it, its owner type and its text.
 #pragma once

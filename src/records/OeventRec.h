@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ordinance window: one 21-byte ordinance embedded in a record (the
 // date, a place or temple, a citation and the temple flag).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the record windows share: the main window that opened them, the
 // bytes of the record or value they show, and a link table that binds a
 // button to a field of those bytes.

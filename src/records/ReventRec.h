@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The event window: one 24-byte event embedded in a record (the date, the
 // place's name record, the age at the event and a citation).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user-defined event type window: a type's title and twelve sentences
 // (name records reached by file offset) with their texts, its links in the
 // tree of types and to its parent, and its short fields and settings.

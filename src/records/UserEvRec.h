@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user-defined event window: one event of a kind the user defined, its
 // neighbours of the same owner, the owner, the description and event type
 // links, the event itself and its flags.

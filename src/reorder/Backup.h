@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The copy of a database file made before the re-ordering writes to it.
 #pragma once
 

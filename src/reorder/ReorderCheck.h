@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the re-ordering needs of a database before it writes anything.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dates as the identical-name re-ordering reads them. Unlike the windows,
 // which report a date of an invalid type and go on, the re-ordering cannot
 // sort by such a date: it reports it and ends the program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The identical-name re-ordering: walks the individual index in name order,
 // finds each run of nodes whose names give the same key, and re-inserts the
 // run's nodes so that they stand in the order of their owners' birth dates

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three places where the program hands control to the user and waits:
 // a message box, the file-open dialog and the modal run of a window. Each
 // goes through one function here, so tests can answer in the user's place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trace file: numbered trace points of long operations, one line each,
 // so the file shows how far a run got before it stopped.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Browsing leaves the file alone: the main window opens the sample
 // database, every record type is opened through Go, every button of each
 // record window is clicked once, the window goes away as it does when the

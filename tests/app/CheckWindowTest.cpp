@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check window and the file map: the window lists what kinscope-dump
 // check lists on damaged copies of the sample, a double-click opens the
 // record named, the map colours and outlines known pages, and every row of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the kinscope program, run as a child process on the
 // offscreen platform: what it prints, its exit status, and that a command
 // line it refuses opens no window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A walk through the index of the sample database, window by window, the way
 // a user clicks through it: each window opens on top of the last, is owned by
 // the main window, and is gone once closed.

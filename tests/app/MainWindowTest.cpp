@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: opening files, the messages, the state of the controls,
 // and Go. The file dialog and the message boxes are answered through the
 // seams; record windows are caught by overriding OpenRecordWindow.

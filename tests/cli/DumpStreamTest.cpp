@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kinscope-dump index and find written as they are read: the same bytes as
 // the documents' text and JSON, on the sample and on copies with odd name
 // bytes, a damaged tree, and an empty index.

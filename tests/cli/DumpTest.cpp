@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kinscope-dump: golden documents of the sample database, find, the check on
 // damaged copies, and the exit statuses of the program.
 #include <gtest/gtest.h>

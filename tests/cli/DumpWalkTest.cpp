@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check command's walks end promptly on damaged links: an individual's
 // name chain and a note chain of 100,000 links and around a cycle of 1,000,
 // and page counts that claim every page of every region.

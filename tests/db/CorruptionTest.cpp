@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged copies of the sample database: whatever bytes are hit, opening and
 // reading every record either works or fails cleanly, and never reads outside
 // a buffer (the sanitizer build checks that).

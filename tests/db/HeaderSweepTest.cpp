@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every byte of the sample's header set to 0x00, to 0xFF and to itself with
 // the top bit flipped: the file opens unless the magic or the region count
 // was hit, and reading what the main window can reach (the records of every

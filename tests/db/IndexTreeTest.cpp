@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The index tree operations on sound and damaged trees; every change to a
 // tree is followed by a check of the whole tree.
 #include <gtest/gtest.h>

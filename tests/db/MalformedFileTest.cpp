@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged files, one a row (MalformedFiles.h): the open gives the result
 // the row names, and one probe read gives what it names.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Name texts split into parts and keys, the collation of keys, and keys
 // compared with the names of individual's name records.
 #include <gtest/gtest.h>

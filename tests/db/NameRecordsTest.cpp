@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading name records and individual's name records by file offset, and
 // the in-place rewrite of a name text.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and closing database files: the checks of the open, the result
 // codes, the lock, and what the close writes back.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record lookups through page lists made on first use answer exactly as the
 // lists made for every map at open did. That eager algorithm is written out
 // plainly here and both are asked the same lookups on random maps and page

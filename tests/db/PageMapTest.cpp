@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Locating fixed-size records through the page-count table and the page maps.
 #include <gtest/gtest.h>
 

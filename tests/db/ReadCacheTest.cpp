@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads through the read cache give what reads of the file give: across
 // page ends, before the first page, at and beyond the end of a short file,
 // and after their slot was taken by another page.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every record layout is well formed: fields in ascending order, no two
 // overlapping, each inside its record and as wide as its kind needs; table
 // records are as large as their table says.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Each record read of the table of tables finds its records in its table,
 // with its record size and records per page.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sample database the build writes opens cleanly and holds records in
 // every table the program reads.
 #include <gtest/gtest.h>

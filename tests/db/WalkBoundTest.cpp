@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every walk of the index over damaged links ends promptly: the tree check
 // and the find over a chain of 100,000 links and around a cycle of 1,000.
 // (The tree operations have theirs in IndexTreeTest.)

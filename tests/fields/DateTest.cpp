@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding encoded dates: day numbers, the two century tables, the leap-day
 // step, flags, modifiers, the display text, the sort key and invalid types.
 #include <gtest/gtest.h>

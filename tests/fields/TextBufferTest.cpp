@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text buffer: capacity steps, assignment, joining, comparison, raw
 // storage access and the formatted assign.
 #include <gtest/gtest.h>

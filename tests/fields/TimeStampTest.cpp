@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time stamps of records as text: the same on Linux and Windows, before 1970
 // too, where the Windows C library converts nothing.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GEDCOM export: the date table, the line rules on texts that need
 // CONC and CONT, the sample's export through kinscope-dump, texts decoded as
 // Windows-1252, and links that lead nowhere.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sample's GEDCOM export imported by Gramps, an independent genealogy
 // program: its import report may name only the media files that do not
 // exist on this machine, and the family tree it writes (gzip'd XML) holds

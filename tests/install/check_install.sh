@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One check of the installed program, in a fresh temporary prefix that
 # `cmake --install` fills from the build folder:
 #

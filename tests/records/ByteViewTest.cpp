@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte view of every record kind and embedded value, its copy as text,
 // a record read short, and the Copy menu of labels and buttons.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The date, event and ordinance windows: what they show of the bytes they
 // are given, where their buttons lead, and how they carry on after a date of
 // an invalid type.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The individual, marriage and family link windows: every link against the
 // file format's tables, the buttons with rules of their own, values that
 // catch signedness and text faults, and a walk through the sample family.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The index node, name record and individual's name record windows: what
 // they show after a read, what they keep after a failed one, and where each
 // button leads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every record window shares, checked over every record-type code:
 // which codes have a window, and what a window keeps after a failed read.
 #include <QApplication>

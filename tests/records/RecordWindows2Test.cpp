@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The note, citation, multimedia, user-defined event and event type windows:
 // what each shows of records written at the file format's offsets, and where
 // each button leads.

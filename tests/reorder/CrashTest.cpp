@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Nothing lost when a write is interrupted: a crash after every write of
 // the re-ordering and of the header write-back, a real process killed
 // mid-run, a full disk, and the journals that must not be applied.

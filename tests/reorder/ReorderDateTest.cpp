@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The re-ordering ends the program on a date of an invalid type, after its
 // message; valid dates pass through unchanged.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The identical-name re-ordering on files built with our writer: runs put in
 // birth order with the index kept sorted, the log, the trace lines, the
 // walk on degenerate and damaged trees, and every failure's exit status.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file seam that acts out a crash: it counts the writes of the database
 // and its journal (positioned writes and removals) and, right after the
 // k-th, takes down what the disk would hold if the power failed then. The

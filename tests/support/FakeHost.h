@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for the main window in window tests: holds the database and
 // records the record windows it is asked to open.
 #pragma once

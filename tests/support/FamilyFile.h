@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A database file for the re-ordering's tests, built with our writer: one
 // individual and one index node per person, the nodes inserted through the
 // engine's own ReinsertNode.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line rules of a GEDCOM file, as the tests check them, and the texts
 // of its lines put back together.
 #pragma once

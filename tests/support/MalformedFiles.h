@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The malformed-file table: damaged files, one a row. Each row names the
 // damage done to a sound file written with our writer, the result the open
 // must give and what one probe read must give then. Shared by the engine's

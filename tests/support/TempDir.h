@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scratch folder for the files one test writes, removed afterwards.
 #pragma once
 

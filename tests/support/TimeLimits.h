@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scale of the time limits of the tests that bound how long a walk takes.
 // The Windows build's tests run under Wine, where every file read costs a
 // round trip more than on Linux (tens of microseconds); there the limits are

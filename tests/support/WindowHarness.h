@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every window test needs: the message boxes shown and the modal
 // windows run (both answered at once instead of waiting for a user), a fake
 // main window holding a database file written with our writer, and checks

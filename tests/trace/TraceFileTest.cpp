@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trace file: where it goes, its lines, a first use that empties it, and
 // a folder that cannot be made.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Tests of the cross build that run the Windows programs under Wine beside
 # the build machine's own (KINSCOPE_HOST_BUILD): scripts/test-windows.
 add_test(NAME dump_same_as_linux

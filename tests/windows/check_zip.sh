@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows package: cpack makes kinscope-dump-VERSION-win64.zip holding
 # README.txt (Windows line ends) and kinscope-dump.exe, which runs from the
 # unpacked folder under Wine with nothing beside it.

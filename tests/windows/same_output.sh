@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kinscope-dump.exe under Wine against the build machine's kinscope-dump:
 # for every row of the table, the same files give byte-identical standard
 # output, the same messages (line ends aside) and the expected exit status on

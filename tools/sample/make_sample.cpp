@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // make_sample PATH: writes the sample family database, a small invented
 // family over three generations, with records in every table the viewer
 // reads. The output is the same, byte for byte, on every run.

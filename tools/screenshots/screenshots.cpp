@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // screenshots DATABASE FOLDER: renders the main window and record windows on
 // records of DATABASE and stores them as PNG files in FOLDER, so the
 // pictures in the documentation stay current with the program.

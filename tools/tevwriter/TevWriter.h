@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds .tev database files for tests and for the sample database.
 //
 // The writer works from the file layout alone: the header and the
