@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "Seams.h"
 #include "TEVDatabase.h"
 #include "TraceFile.h"
+#include "TreeCheck.h"
 
 namespace kinscope {
 namespace {
@@ -82,18 +82,20 @@ class Reorder {
   int32_t samescnt_ = 0;
   WideText previous_key_;
   int32_t previous_node_ = 0;
-  std::unordered_set<int32_t> met_;
+  NodeMarks met_;  // a bit per node met
 };
 
 Reorder::Frame Reorder::Enter(int32_t n) {
   Trace(173);
   Frame frame{n, {}, 0};
-  if (!met_.insert(n).second) {
+  // Read first, so that only a number the file holds a node for is marked:
+  // the marks then grow with the file's index, not with the numbers in it.
+  if (db_.LoadIndexNode(frame.image, n) == 0) Fail("Error 5", "Aborting", kReorderDamageStatus);
+  if (!met_.Mark(n, true)) {
     Fail(QString::asprintf("Index node %d is reached a second time: the index links are "
                            "damaged", n),
          "Aborting", kReorderDamageStatus);
   }
-  if (db_.LoadIndexNode(frame.image, n) == 0) Fail("Error 5", "Aborting", kReorderDamageStatus);
   Trace(178);
   if (DecodeI32(frame.image.data(), indexnode::kParent) == -1) {
     Fail("Error 6", "Aborting", kReorderDamageStatus);
