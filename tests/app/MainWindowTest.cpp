@@ -357,7 +357,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs_run_, 1);
     QCOMPARE(h_->messages.size(), size_t{1});
     QCOMPARE(h_->messages[0].first,
-             QString("Exported 38 people, 10 families, 6 notes, 1 sources and 4 media."));
+             QString("Exported 38 people, 10 families, 6 notes, 1 source and 4 media objects."));
     QFile written(out);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QVERIFY(written.readAll().endsWith("0 TRLR\n"));
