@@ -110,6 +110,23 @@ void CivilFromDays(int64_t days, LocalTime& out) {
   out.day = static_cast<uint16_t>(day_of_year - (153 * mp + 2) / 5 + 1);
 }
 
+// `file` when it is a regular file on a disk (not a link, a folder or a
+// device); otherwise closes it and gives kNoFile, error 5 remembered.
+FileHandle RegularFileOnly(FileHandle file) {
+  if (file == kNoFile) return kNoFile;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const DWORD refused = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
+                        FILE_ATTRIBUTE_DEVICE;
+  if (::GetFileType(Handle(file)) != FILE_TYPE_DISK ||
+      !::GetFileInformationByHandle(Handle(file), &info) ||
+      (info.dwFileAttributes & refused) != 0) {
+    Remember(ERROR_ACCESS_DENIED);
+    ::CloseHandle(Handle(file));
+    return kNoFile;
+  }
+  return file;
+}
+
 }  // namespace
 
 FileHandle OpenExisting(const std::string& path, bool writable) {
@@ -215,18 +232,7 @@ FileHandle OpenAppend(const std::string& path) {
   const FileHandle file = FromHandle(::CreateFileW(
       wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ,
       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (file == kNoFile) return kNoFile;
-  BY_HANDLE_FILE_INFORMATION info{};
-  const DWORD refused = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
-                        FILE_ATTRIBUTE_DEVICE;
-  if (::GetFileType(Handle(file)) != FILE_TYPE_DISK ||
-      !::GetFileInformationByHandle(Handle(file), &info) ||
-      (info.dwFileAttributes & refused) != 0) {
-    Remember(ERROR_ACCESS_DENIED);
-    ::CloseHandle(Handle(file));
-    return kNoFile;
-  }
-  return file;
+  return RegularFileOnly(file);
 }
 
 size_t Append(FileHandle file, const void* buffer, size_t count) {
@@ -280,18 +286,7 @@ FileHandle OpenOwnFile(const std::string& path) {
   const FileHandle file = FromHandle(
       ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (file == kNoFile) return kNoFile;
-  BY_HANDLE_FILE_INFORMATION info{};
-  const DWORD refused = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
-                        FILE_ATTRIBUTE_DEVICE;
-  if (::GetFileType(Handle(file)) != FILE_TYPE_DISK ||
-      !::GetFileInformationByHandle(Handle(file), &info) ||
-      (info.dwFileAttributes & refused) != 0) {
-    Remember(ERROR_ACCESS_DENIED);
-    ::CloseHandle(Handle(file));
-    return kNoFile;
-  }
-  return file;
+  return RegularFileOnly(file);
 }
 
 bool MakeFolders(const std::string& path) {
