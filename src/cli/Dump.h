@@ -4,6 +4,7 @@
 // as aligned text). The file is only ever read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -79,11 +80,14 @@ bool StderrIsTerminal();
 // Index and Find written to `out` as they are read: the same bytes as
 // Text() of their document (with `json`, its dump(2) and a newline), without
 // making the document. Memory does not grow with the entries listed beyond a
-// bit per index node met; the index (and find's text) is walked twice, once
-// to measure the columns and count the runs, once to write. The result's
-// document is left empty.
+// bit per index node met; the index is walked twice, once to measure the
+// columns and count the runs, once to write. Find's text keeps the rows of
+// its measuring walk up to `keep_bytes` of them and writes those; only a
+// find whose rows take more is walked a second time. Its JSON is one walk.
+// The result's document is left empty.
 Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool json);
-Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool json);
+Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool json,
+                 size_t keep_bytes = size_t{16} << 20);
 
 // `doc` of `command` as aligned text for reading.
 std::string Text(const std::string& command, const json& doc);

@@ -324,17 +324,32 @@ Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool as_json) {
   return {json(), kOk, ""};
 }
 
-Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool as_json) {
+Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool as_json,
+                 size_t keep_bytes) {
   const ReadCacheScope cache(db);  // both walks
   std::vector<size_t> widths = {4, 4, 3, 3, 5};
   Digits numbers;
   bool any = false;
   int32_t damaged_at = 0;
-  if (!as_json) {  // the text's first lines need the widths and the damage
+  // The text's first lines need the widths and the damage: the first walk
+  // measures, keeping its rows up to `keep_bytes` so that a find of
+  // ordinary size is walked once; beyond that the rows are walked again.
+  std::vector<Row> kept;
+  bool all_kept = !as_json;
+  if (!as_json) {
     NameFinder measure(db, text);
+    size_t kept_bytes = 0;
     WalkFind(measure, db, [&](const Row& row) {
       any = true;
       Widen(widths, Cells(row, true, numbers));
+      if (!all_kept) return;
+      kept_bytes += sizeof(Row) + row.name.size() + row.key.size() + row.birth.size();
+      if (kept_bytes > keep_bytes) {
+        all_kept = false;
+        std::vector<Row>().swap(kept);
+      } else {
+        kept.push_back(row);
+      }
     });
     damaged_at = measure.DamagedAt();
   }
@@ -358,12 +373,16 @@ Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, b
     else w.Line("  ", Cells5{"node", "name", "rin", "key", "birth"}, widths);
   }
   bool first = true;
-  WalkFind(finder, db, [&](const Row& row) {
-    if (as_json) JsonRow(w, row, true, first);
-    else w.Line("  ", Cells(row, true, numbers), widths);
-    first = false;
-  });
-  damaged_at = finder.DamagedAt();
+  if (all_kept) {
+    for (const Row& row : kept) w.Line("  ", Cells(row, true, numbers), widths);
+  } else {
+    WalkFind(finder, db, [&](const Row& row) {
+      if (as_json) JsonRow(w, row, true, first);
+      else w.Line("  ", Cells(row, true, numbers), widths);
+      first = false;
+    });
+    damaged_at = finder.DamagedAt();
+  }
   if (as_json) {
     w << (first ? "]" : "\n  ]");
     if (damaged_at != 0) w << ",\n  \"damaged_at\": " << damaged_at;

@@ -9,9 +9,12 @@
 // ascending order. A region's list is made from its map on the first lookup
 // in that region, so an open only reads and checks the maps.
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "Coding.h"
 #include "TEVDatabase.h"
@@ -32,41 +35,90 @@ int CTEVDatabase::LoadRegionMap(int32_t region) {
   return 1;
 }
 
+namespace {
+
+// Places each page p of `map` (1 to 8191) whose byte is a table 1 to 32 at
+// the next entry of that table's group, the groups starting at `heads[t - 1]`
+// and ending at `heads[t]`; a page whose group is already full, or whose
+// byte is no table, goes to the spare entry `pages[heads[32]]`. True when
+// every group came out exactly full. Maps hold long runs of one byte (a
+// table's pages taken one after another, the unused pages at the end), so
+// eight equal bytes are placed at once; single bytes go without a branch on
+// their value.
+bool Place(const uint8_t* map, const std::array<int32_t, kTableCount + 1>& heads, int16_t* pages) {
+  const int32_t spare = heads[kTableCount];
+  std::array<int32_t, 256> next;  // next entry of each byte's group
+  std::array<int32_t, 256> end;   // its end; the spare entry for the rest
+  next.fill(spare);
+  end.fill(spare);
+  for (size_t t = 1; t <= kTableCount; ++t) {
+    next[t] = heads[t - 1];
+    end[t] = heads[t];
+  }
+  const auto place = [&](int p) {
+    const uint8_t table = map[p];
+    const int32_t at = next[table];
+    pages[at < end[table] ? at : spare] = static_cast<int16_t>(p);
+    next[table] = at + 1;
+  };
+  constexpr uint64_t kEveryByte = 0x0101010101010101u;
+  int p = 1;
+  for (; p < 8; ++p) place(p);
+  for (; p + 8 <= kPageSize; p += 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, map + p, sizeof word);
+    const uint8_t table = map[p];
+    if (word == table * kEveryByte) {
+      if (table == 0 || table > kTableCount) continue;  // no table's pages
+      const int32_t at = next[table];
+      if (at + 8 <= end[table]) {
+        for (int k = 0; k < 8; ++k) pages[at + k] = static_cast<int16_t>(p + k);
+        next[table] = at + 8;
+        continue;
+      }
+    }
+    for (int k = 0; k < 8; ++k) place(p + k);
+  }
+  for (size_t t = 1; t <= kTableCount; ++t) {
+    if (next[t] != end[t]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 const CTEVDatabase::RegionMap& CTEVDatabase::Indexed(size_t region) const {
   const RegionMap& list = page_lists_[region];
   if (!list.raw) return list;
   const uint8_t* map = list.raw.get();
 
   // Pages 1 to 8191 only: the map's own page 0 belongs to table 11 but is no
-  // page of its records. Both passes go by the byte's value without a branch
-  // on it: bytes other than 1 to 32 count in a histogram nobody reads and
-  // are placed in one spare entry past the groups.
-  // Four histograms, so that equal bytes in a row do not wait on each other.
-  std::array<std::array<int32_t, 256>, 4> histograms{};
-  size_t p = 1;
-  for (; p + 4 <= kPageSize; p += 4) {
-    for (size_t k = 0; k < 4; ++k) ++histograms[k][map[p + k]];
-  }
-  for (; p < kPageSize; ++p) ++histograms[0][map[p]];
+  // page of its records. The page-count table gives the size of each group
+  // in a sound file (table 11's counts the map's own page), so one pass
+  // places the pages; where the map disagrees with the counts, the pages of
+  // each table are counted first, in a pass of four histograms so that
+  // equal bytes in a row do not wait on each other.
+  const int row = static_cast<int>(region);
   for (size_t t = 1; t <= kTableCount; ++t) {
-    const int32_t count = histograms[0][t] + histograms[1][t] + histograms[2][t] + histograms[3][t];
-    list.heads[t] = list.heads[t - 1] + count;
+    const int counted = PageCount(row, static_cast<int>(t)) - (t == static_cast<size_t>(kPageMapTable) ? 1 : 0);
+    list.heads[t] = list.heads[t - 1] + std::clamp(counted, 0, static_cast<int>(kPageSize) - 1);
   }
-  const auto total = static_cast<size_t>(list.heads[kTableCount]);
-  list.pages.resize(total + 1);
-  std::array<int32_t, 256> next;  // next free entry of each group; the spare one for the rest
-  std::array<int32_t, 256> step;  // 1 for tables 1 to 32, else 0
-  next.fill(static_cast<int32_t>(total));
-  step.fill(0);
-  for (size_t t = 1; t <= kTableCount; ++t) {
-    next[t] = list.heads[t - 1];
-    step[t] = 1;
+  if (list.heads[kTableCount] < static_cast<int32_t>(kPageSize)) {
+    list.pages.resize(static_cast<size_t>(list.heads[kTableCount]) + 1);
   }
-  int16_t* pages = list.pages.data();
-  for (p = 1; p < kPageSize; ++p) {
-    const uint8_t table = map[p];
-    pages[next[table]] = static_cast<int16_t>(p);
-    next[table] += step[table];
+  if (list.pages.empty() || !Place(map, list.heads, list.pages.data())) {
+    std::array<std::array<int32_t, 256>, 4> histograms{};
+    size_t p = 1;
+    for (; p + 4 <= kPageSize; p += 4) {
+      for (size_t k = 0; k < 4; ++k) ++histograms[k][map[p + k]];
+    }
+    for (; p < kPageSize; ++p) ++histograms[0][map[p]];
+    for (size_t t = 1; t <= kTableCount; ++t) {
+      const int32_t count = histograms[0][t] + histograms[1][t] + histograms[2][t] + histograms[3][t];
+      list.heads[t] = list.heads[t - 1] + count;
+    }
+    std::vector<int16_t>(static_cast<size_t>(list.heads[kTableCount]) + 1).swap(list.pages);
+    Place(map, list.heads, list.pages.data());
   }
   list.pages.pop_back();
   list.raw.reset();

@@ -265,9 +265,10 @@ class CTEVDatabase {
     // never loaded (every lookup in it finds nothing).
     mutable std::unique_ptr<uint8_t[]> raw;
     // Group of table t (1 to 32): pages[heads[t - 1]] to pages[heads[t] - 1],
-    // the pages 1 to 8191 the map gives t, in ascending order. Made in two
-    // passes over the map's bytes (count, then place), neither branching on
-    // a byte's value.
+    // the pages 1 to 8191 the map gives t, in ascending order. Made in one
+    // pass over the map's bytes when the page-count table gives each group's
+    // size, else in two (count, then place); neither branches on a byte's
+    // value.
     mutable std::array<int32_t, kTableCount + 1> heads{};
     mutable std::vector<int16_t> pages;
   };

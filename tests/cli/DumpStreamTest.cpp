@@ -85,6 +85,9 @@ TEST(DumpStream, SameBytesAsTheDocuments) {
         std::ostringstream found;
         const dump::Result w = dump::WriteFind(db, text, found, json);
         expect(dump::Find(db, text), w, found.str(), std::string("find ") + text);
+        std::ostringstream walked_twice;  // rows beyond what the first walk keeps
+        const dump::Result w2 = dump::WriteFind(db, text, walked_twice, json, 200);
+        expect(dump::Find(db, text), w2, walked_twice.str(), std::string("find ") + text + " (walked twice)");
       }
     }
   }
