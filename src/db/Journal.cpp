@@ -53,25 +53,62 @@ bool ReadSlot(const uint8_t* image, Slot& slot) {
   return slot.sequence > 0;
 }
 
-// One saved page as the journal holds it.
-struct Record {
-  int64_t offset;
-  std::vector<uint8_t> bytes;
-};
+// Goes through the `records` records of the journal `file` that lie from
+// the header area to `end`, checking each against its own sum, and hands
+// each saved page to `each(offset, bytes, length)`, which returns false to
+// stop. True when every record was read whole, held and was taken; `sum`
+// then holds the running sum over them all, as the header counts it. One
+// page is held at a time.
+template <typename Each>
+bool WalkRecords(platform::FileHandle file, uint64_t end, uint32_t records, uint64_t& sum,
+                 Each&& each) {
+  sum = kFnvStart;
+  uint64_t at = kHeaderArea;
+  uint8_t bytes[JournalWriter::kPage];
+  for (uint32_t r = 0; r < records; ++r) {
+    uint8_t head[kRecordHead];
+    if (at + kRecordHead > end ||
+        platform::ReadAt(file, static_cast<int64_t>(at), head, sizeof head) != sizeof head) {
+      return false;
+    }
+    const uint32_t length = DecodeU32(head, 8);
+    const auto offset = static_cast<int64_t>(DecodeU64(head, 0));
+    if (length > JournalWriter::kPage || offset < 0 || at + kRecordHead + length + kRecordTail > end) {
+      return false;
+    }
+    uint8_t tail[kRecordTail];
+    if (platform::ReadAt(file, static_cast<int64_t>(at + kRecordHead), bytes, length) != length ||
+        platform::ReadAt(file, static_cast<int64_t>(at + kRecordHead + length), tail,
+                         sizeof tail) != sizeof tail ||
+        DecodeU64(tail, 0) != Fnv(Fnv(kFnvStart, head, sizeof head), bytes, length)) {
+      return false;
+    }
+    sum = Fnv(Fnv(Fnv(sum, head, sizeof head), bytes, length), tail, sizeof tail);
+    at += kRecordHead + length + kRecordTail;
+    if (!each(offset, bytes, length)) return false;
+  }
+  return at == end;
+}
 
-// A journal read whole and checked.
+// A journal found beside a database, checked; while it lasts, the journal
+// file stays open when it is valid.
 struct Reading {
+  Reading() = default;
+  Reading(const Reading&) = delete;
+  Reading& operator=(const Reading&) = delete;
+  ~Reading() { platform::Close(file); }
+
   JournalState state = JournalState::kNone;
-  std::vector<Record> records;
+  platform::FileHandle file = platform::kNoFile;
+  Slot slot;
 };
 
-Reading ReadJournal(const std::string& db_path) {
-  Reading reading;
+void ReadJournal(const std::string& db_path, Reading& reading) {
   const std::string path = JournalPath(db_path);
-  if (!platform::Exists(path)) return reading;
+  if (!platform::Exists(path)) return;
   reading.state = JournalState::kInvalid;
   const platform::FileHandle file = platform::OpenOwnFile(path);
-  if (file == platform::kNoFile) return reading;
+  if (file == platform::kNoFile) return;
   const int64_t size = platform::FileSize(file);
   uint8_t area[kHeaderArea] = {};
   const size_t got = size < 0 ? 0 : platform::ReadAt(file, 0, area, sizeof area);
@@ -91,51 +128,31 @@ Reading ReadJournal(const std::string& db_path) {
       reading.state = JournalState::kUnfinished;
     }
     platform::Close(file);
-    return reading;
+    return;
   }
   const Slot& slot = !sound[1] || (sound[0] && slots[0].sequence > slots[1].sequence) ? slots[0]
                                                                                       : slots[1];
-  bool valid = slot.end >= kHeaderArea && slot.end <= static_cast<uint64_t>(size);
-  uint64_t sum = kFnvStart;
-  uint64_t at = kHeaderArea;
-  for (uint32_t r = 0; valid && r < slot.records; ++r) {
-    uint8_t head[kRecordHead];
-    valid = at + kRecordHead <= slot.end &&
-            platform::ReadAt(file, static_cast<int64_t>(at), head, sizeof head) == sizeof head;
-    if (!valid) break;
-    const uint32_t length = DecodeU32(head, 8);
-    Record record{static_cast<int64_t>(DecodeU64(head, 0)), {}};
-    valid = length <= JournalWriter::kPage && record.offset >= 0 &&
-            at + kRecordHead + length + kRecordTail <= slot.end;
-    if (!valid) break;
-    record.bytes.resize(length);
-    uint8_t tail[kRecordTail];
-    valid = platform::ReadAt(file, static_cast<int64_t>(at + kRecordHead), record.bytes.data(),
-                             length) == length &&
-            platform::ReadAt(file, static_cast<int64_t>(at + kRecordHead + length), tail,
-                             sizeof tail) == sizeof tail;
-    if (!valid) break;
-    uint64_t own = Fnv(kFnvStart, head, sizeof head);
-    own = Fnv(own, record.bytes.data(), length);
-    valid = DecodeU64(tail, 0) == own;
-    sum = Fnv(Fnv(Fnv(sum, head, sizeof head), record.bytes.data(), length), tail, sizeof tail);
-    at += kRecordHead + length + kRecordTail;
-    reading.records.push_back(std::move(record));
+  uint64_t sum = 0;
+  if (slot.end >= kHeaderArea && slot.end <= static_cast<uint64_t>(size) &&
+      WalkRecords(file, slot.end, slot.records, sum, [](int64_t, const uint8_t*, size_t) { return true; }) &&
+      sum == slot.sum) {
+    reading.state = JournalState::kValid;
+    reading.file = file;
+    reading.slot = slot;
+    return;
   }
   platform::Close(file);
-  if (valid && at == slot.end && sum == slot.sum) {
-    reading.state = JournalState::kValid;
-  } else {
-    reading.records.clear();
-  }
-  return reading;
 }
 
 }  // namespace
 
 std::string JournalPath(const std::string& db_path) { return db_path + "-journal"; }
 
-JournalState InspectJournal(const std::string& db_path) { return ReadJournal(db_path).state; }
+JournalState InspectJournal(const std::string& db_path) {
+  Reading reading;
+  ReadJournal(db_path, reading);
+  return reading.state;
+}
 
 const char* JournalProblem(JournalState state) {
   switch (state) {
@@ -154,18 +171,24 @@ const char* JournalProblem(JournalState state) {
 
 JournalState RecoverJournal(platform::FileHandle db, const std::string& db_path, bool& failed) {
   failed = false;
-  const Reading reading = ReadJournal(db_path);
+  Reading reading;
+  ReadJournal(db_path, reading);
   const std::string path = JournalPath(db_path);
   platform::FileSeam& seam = platform::Seam();
   if (reading.state == JournalState::kUnfinished) {
     if (seam.RemoveFile(path)) seam.SyncFolder(path);
   }
   if (reading.state != JournalState::kValid) return reading.state;
-  // Every page is saved once per change, so the order does not matter; last
-  // to first all the same.
-  for (auto r = reading.records.rbegin(); r != reading.records.rend() && !failed; ++r) {
-    failed = seam.WriteAt(db, r->offset, r->bytes.data(), r->bytes.size()) != r->bytes.size();
-  }
+  // The journal was checked whole above; each page is checked again as it
+  // is read back, one page at a time. Every page is saved once per change,
+  // so the order of the write-backs does not matter.
+  uint64_t sum = 0;
+  failed = !WalkRecords(reading.file, reading.slot.end, reading.slot.records, sum,
+                        [&](int64_t offset, const uint8_t* bytes, size_t length) {
+                          return seam.WriteAt(db, offset, bytes, length) == length;
+                        });
+  platform::Close(reading.file);
+  reading.file = platform::kNoFile;
   failed = failed || !seam.Sync(db) || !seam.RemoveFile(path) || !seam.SyncFolder(path);
   return reading.state;
 }
@@ -183,7 +206,7 @@ bool JournalWriter::Create(platform::FileHandle db) {
   records_ = 0;
   end_ = kHeaderArea;
   sum_ = kFnvStart;
-  saved_.clear();
+  saved_.assign(db_size_ < 0 ? 0 : static_cast<size_t>(db_size_ / kPage + 1), false);
   return db_size_ >= 0;
 }
 
@@ -217,12 +240,13 @@ bool JournalWriter::Save(platform::FileHandle db, int64_t offset, size_t count) 
   std::vector<uint8_t> batch;
   uint64_t sum = sum_;
   // Pages count as saved, and may be written, once their header is durable.
-  std::vector<std::pair<int64_t, std::vector<uint8_t>>> fresh;
+  std::vector<size_t> fresh;
+  uint8_t original[kPage];
   for (int64_t page = offset / kPage * kPage; page < last; page += kPage) {
-    if (saved_.count(page) != 0) continue;
+    const auto index = static_cast<size_t>(page / kPage);
+    if (saved_[index]) continue;
     const auto length = static_cast<size_t>(std::min(kPage, db_size_ - page));
-    std::vector<uint8_t> original(length);
-    if (platform::ReadAt(db, page, original.data(), length) != length) {
+    if (platform::ReadAt(db, page, original, length) != length) {
       failed_ = true;
       return false;
     }
@@ -230,12 +254,12 @@ bool JournalWriter::Save(platform::FileHandle db, int64_t offset, size_t count) 
     EncodeU64(head, 0, static_cast<uint64_t>(page));
     EncodeU32(head, 8, static_cast<uint32_t>(length));
     uint8_t tail[kRecordTail];
-    EncodeU64(tail, 0, Fnv(Fnv(kFnvStart, head, sizeof head), original.data(), length));
+    EncodeU64(tail, 0, Fnv(Fnv(kFnvStart, head, sizeof head), original, length));
     batch.insert(batch.end(), head, head + sizeof head);
-    batch.insert(batch.end(), original.begin(), original.end());
+    batch.insert(batch.end(), original, original + length);
     batch.insert(batch.end(), tail, tail + sizeof tail);
-    sum = Fnv(Fnv(Fnv(sum, head, sizeof head), original.data(), length), tail, sizeof tail);
-    fresh.emplace_back(page, std::move(original));
+    sum = Fnv(Fnv(Fnv(sum, head, sizeof head), original, length), tail, sizeof tail);
+    fresh.push_back(index);
   }
   if (fresh.empty()) return true;
   const auto added = static_cast<uint32_t>(fresh.size());
@@ -256,14 +280,14 @@ bool JournalWriter::Save(platform::FileHandle db, int64_t offset, size_t count) 
     failed_ = true;
     return false;
   }
-  for (auto& [page, original] : fresh) saved_.emplace(page, std::move(original));
+  for (size_t index : fresh) saved_[index] = true;
   return true;
 }
 
 bool JournalWriter::Finish() {
   platform::Close(journal_);
   journal_ = platform::kNoFile;
-  saved_.clear();
+  std::vector<bool>().swap(saved_);
   failed_ = false;
   platform::FileSeam& seam = platform::Seam();
   return seam.RemoveFile(path_) && seam.SyncFolder(path_);
@@ -280,11 +304,15 @@ bool JournalWriter::RollBack(platform::FileHandle db) {
     failed_ = false;
     return true;
   }
+  // The saved pages are read back from the journal, as an open after a
+  // crash would read them. A page that cannot be written back stops the
+  // rollback: the journal then stays, and the next open applies it whole.
   platform::FileSeam& seam = platform::Seam();
-  bool sound = true;
-  for (const auto& [page, bytes] : saved_) {
-    sound = seam.WriteAt(db, page, bytes.data(), bytes.size()) == bytes.size() && sound;
-  }
+  uint64_t sum = 0;
+  const bool sound = WalkRecords(journal_, end_, records_, sum,
+                                 [&](int64_t offset, const uint8_t* bytes, size_t length) {
+                                   return seam.WriteAt(db, offset, bytes, length) == length;
+                                 });
   return sound && seam.Sync(db) && Finish();
 }
 

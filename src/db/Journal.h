@@ -21,10 +21,13 @@
 //   128  records: offset (i64), length (u32), the original bytes, sum (u64).
 // A journal counts as valid only when its header holds and every record it
 // counts lies within the file with its sum right.
+//
+// Memory: a change keeps a bit per page of the file; the original bytes are
+// only in the journal. Applying a journal, at an open or in a rollback,
+// reads it one record at a time.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -113,7 +116,10 @@ class JournalWriter {
   uint32_t records_ = 0;
   uint64_t end_ = 0;
   uint64_t sum_ = 0;
-  std::map<int64_t, std::vector<uint8_t>> saved_;  // page offset -> original bytes
+  // A bit per journal page of the database as it was when the change began:
+  // whether its original bytes are in the journal. The bytes themselves are
+  // only in the journal, from which a rollback reads them back.
+  std::vector<bool> saved_;
 };
 
 }  // namespace kinscope
