@@ -79,9 +79,8 @@ class NameFinder {
 // letters A to Z in either case, at most `limit` of them. The walk goes down
 // the tree to the first key not below the prefix and on in order from there;
 // a link above the index node bound or to a node met before stops it and
-// names that node in `damaged_at`. An empty prefix matches every entry. On a
-// read-only database the search reads through a read cache that it frees
-// at the end.
+// names that node in `damaged_at`. An empty prefix matches every entry. The
+// search reads through a read cache that it frees at the end.
 NameFindResult FindNames(CTEVDatabase& db, const std::string& text, size_t limit);
 
 }  // namespace kinscope

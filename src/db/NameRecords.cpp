@@ -62,7 +62,8 @@ int CTEVDatabase::StoreINameText(int32_t offset, const INameRecImage& image) {
   // File offsets are 32-bit: a text that would end beyond them is not written.
   if (length > 0 && IsOpen() &&
       at + static_cast<int64_t>(length) <= std::numeric_limits<int32_t>::max()) {
-    written = platform::WriteAt(file_, at, image.data() + kINameRecHead, length);
+    written = WriteAt(static_cast<int32_t>(at), image.data() + kINameRecHead,
+                      static_cast<int32_t>(length)) == 1 ? length : 0;
   }
   modified_ = true;
   return written >= 1 ? 1 : 0;

@@ -42,4 +42,16 @@ size_t ReadCache::Read(platform::FileHandle file, int64_t offset, uint8_t* buffe
   return done;
 }
 
+void ReadCache::Forget(int64_t offset, size_t count) {
+  const int64_t end = offset + static_cast<int64_t>(count);
+  if (count == 0 || end <= base_) return;
+  const auto page_size = static_cast<int64_t>(kPage);
+  const int64_t first = (std::max(offset, base_) - base_) / page_size;
+  const int64_t last = (end - 1 - base_) / page_size;
+  for (int64_t page = first; page <= last; ++page) {
+    Slot& slot = slots_[static_cast<size_t>(page) % slots_.size()];
+    if (slot.page == page) slot.page = -1;
+  }
+}
+
 }  // namespace kinscope

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A cache of the pages a whole-file operation reads, so that the records it
 // reads one by one cost a read of their page once and a copy after that.
+// A page written while it is held is dropped (Forget), never patched.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +26,11 @@ class ReadCache {
   // straight from the file before it. Each page is read whole, with one
   // bounded read of 8192 bytes, the first time it is asked for.
   size_t Read(platform::FileHandle file, int64_t offset, uint8_t* buffer, size_t count);
+
+  // Drops every held page that bytes `offset` to offset + `count` touch, so
+  // that the next read of them goes to the file: called for every write to
+  // the file while the cache is on, whether or not the write succeeded.
+  void Forget(int64_t offset, size_t count);
 
   // Bytes of pages held now.
   size_t HeldBytes() const { return held_ * kPage; }

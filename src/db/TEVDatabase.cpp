@@ -89,6 +89,7 @@ void CTEVDatabase::CloseDatabase() {
 int CTEVDatabase::CommitChange() {
   if (!journal_ || !IsOpen()) return 1;
   if (journal_->Commit(file_)) return 1;
+  cache_.reset();  // the rollback writes the saved pages back past the cache
   journal_->RollBack(file_);
   return 0;
 }
@@ -114,7 +115,9 @@ int CTEVDatabase::WriteAt(int32_t offset, const uint8_t* bytes, int32_t count) {
   if (!IsOpen() || offset < 0 || count < 0 || int64_t{offset} + count > file_size_) return 0;
   const auto n = static_cast<size_t>(count);
   if (!journal_ || !journal_->Save(file_, offset, n)) return 0;
-  if (platform::Seam().WriteAt(file_, offset, bytes, n) == n) return 1;
+  const bool written = platform::Seam().WriteAt(file_, offset, bytes, n) == n;
+  if (cache_) cache_->Forget(offset, n);
+  if (written) return 1;
   journal_->MarkFailed();
   return 0;
 }
@@ -126,7 +129,7 @@ size_t CTEVDatabase::ReadAt(int64_t offset, uint8_t* buffer, size_t count) const
 }
 
 bool CTEVDatabase::StartReadCache(size_t bytes) {
-  if (cache_ || !IsOpen() || !read_only_) return false;
+  if (cache_ || !IsOpen()) return false;
   cache_ = std::make_unique<ReadCache>(kRegionBase, bytes);
   return true;
 }

@@ -140,11 +140,12 @@ class CTEVDatabase {
   // Starts a read cache of at most `bytes` of 8192-byte pages (ReadCache.h)
   // for a whole-file operation, which reads the records it walks one by one
   // in no order of the file's: each page is read once, whole, and its
-  // records copied from it after that. Only on an open read-only database,
-  // which this object never writes, so a cached page is never stale. Returns
-  // true when it started one; false when one is on already, the database is
-  // writable or not open. Page reads stay bounded: one read of 8192 bytes at
-  // a page boundary.
+  // records copied from it after that. On a writable database every write of
+  // this object (WriteAt) drops the cached pages it touches and a rollback
+  // drops them all, so a cached page is never stale; nothing else may write
+  // the file while the cache is on. Returns true when it started one; false
+  // when one is on already or the database is not open. Page reads stay
+  // bounded: one read of 8192 bytes at a page boundary.
   bool StartReadCache(size_t bytes);
   // Stops the read cache and frees its pages. Closing the file stops it too.
   void StopReadCache();
@@ -204,8 +205,9 @@ class CTEVDatabase {
   std::string NameRecText(int32_t offset);
 
   // Writes the text of `image` (its bytes before the zero byte, at most 256)
-  // at offset + 15, leaving the head and the zero byte on disk alone. Returns
-  // 1 when at least one byte was written, else 0; sets the modified flag
+  // at offset + 15, leaving the head and the zero byte on disk alone, through
+  // WriteAt (its pages saved in the journal first). Returns 1 when the text
+  // was written, else 0 (nothing written); sets the modified flag
   // whether or not the write succeeded. On a read-only database writes
   // nothing, leaves the modified flag and returns 1.
   int StoreINameText(int32_t offset, const INameRecImage& image);

@@ -96,8 +96,8 @@ class IndexWalk {
 // Keys are made as ReinsertNode makes them: from the name text read without
 // its link check, compared case-folded; equal keys may follow each other.
 // Memory and time grow with the nodes reached, never with the bounds in the
-// header; on a read-only database the walk reads through a read cache
-// (kWholeFileReadCache) that it frees at the end.
+// header; the walk reads through a read cache (kWholeFileReadCache) that it
+// frees at the end.
 TreeReport CheckIndexTree(CTEVDatabase& db);
 
 }  // namespace kinscope

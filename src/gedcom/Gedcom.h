@@ -57,9 +57,9 @@ enum class Outcome {
 };
 
 // Writes the GEDCOM file of `db` to `out` and fills `counts`. Requires an
-// open database. The stream's state tells whether writing failed. On a
-// read-only database the export reads through the whole-file read cache
-// (kWholeFileReadCache), which it frees at the end.
+// open database. The stream's state tells whether writing failed. The export
+// reads through the whole-file read cache (kWholeFileReadCache), which it
+// frees at the end.
 Outcome Export(CTEVDatabase& db, std::ostream& out, const Options& options, Counts& counts);
 
 // Export to the file `path`: written under a temporary name beside it (the

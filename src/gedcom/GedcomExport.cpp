@@ -582,8 +582,8 @@ Outcome Exporter::Run() {
 Outcome Export(CTEVDatabase& db, std::ostream& out, const Options& options, Counts& counts) {
   counts = Counts{};
   // Records are read table by table, a few hundred bytes at a time, and the
-  // name records and places they lead to lie all over the file: on a
-  // read-only database each page of the file is read once, whole.
+  // name records and places they lead to lie all over the file: each page
+  // of the file is read once, whole.
   const ReadCacheScope cache(db);
   return Exporter(db, out, options, counts).Run();
 }

@@ -293,6 +293,10 @@ bool ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name) {
   trace(273);
   reorder.SetLog(log);
   trace(276);
+  // The walk and each re-insertion's way down from the root read nodes and
+  // names all over the file, many times over: through the read cache, which
+  // drops every page the re-ordering writes.
+  const ReadCacheScope cache(db);
   reorder.traversal(root);
   trace(278);
   if (reorder.Pending() > 0 && !db.ChangeFailed()) reorder.Proc_sames();
