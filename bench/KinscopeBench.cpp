@@ -481,12 +481,13 @@ const Reads& CheckReads() {
   return reads;
 }
 
-kinscope::gedcom::Counts ExportToNowhere(CTEVDatabase& db);
+kinscope::gedcom::Counts ExportToNowhere(CTEVDatabase& db, bool read_cache = true);
 
-// The GEDCOM export's reads, as it makes them: every record it writes, each
-// name record, place and note block it reads, in its order.
+// The GEDCOM export's reads, as it makes them without its read cache: every
+// record it writes, each name record, place and note block it reads, in its
+// order.
 const Reads& GedcomReads() {
-  static const Reads reads = RecordReads([](CTEVDatabase& db) { ExportToNowhere(db); });
+  static const Reads reads = RecordReads([](CTEVDatabase& db) { ExportToNowhere(db, false); });
   return reads;
 }
 
@@ -592,11 +593,13 @@ class NullBuffer : public std::streambuf {
   std::array<char, 8192> buffer_{};
 };
 
-kinscope::gedcom::Counts ExportToNowhere(CTEVDatabase& db) {
+kinscope::gedcom::Counts ExportToNowhere(CTEVDatabase& db, bool read_cache) {
   NullBuffer nowhere;
   std::ostream out(&nowhere);
   kinscope::gedcom::Counts counts;
-  kinscope::gedcom::Export(db, out, {}, counts);
+  kinscope::gedcom::Options options;
+  options.read_cache = read_cache;
+  kinscope::gedcom::Export(db, out, options, counts);
   return counts;
 }
 

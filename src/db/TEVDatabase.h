@@ -256,25 +256,23 @@ class CTEVDatabase {
 
  private:
   // One loaded region. Its page map is read and checked when it is loaded
-  // and kept as it was read; the first lookup in the region indexes it into
-  // the groups of pages of each table and lets the raw map go. Opening a file
-  // thus costs the reads of its maps and nothing more, and a region never
-  // looked at is never indexed. The index is a cache of the map: building it
-  // changes no answer, so the lookups that build it stay const, and the
+  // and kept as it was read; the first lookup of a table in the region
+  // gathers that table's pages from it, and once every table's are gathered
+  // the raw map goes. Opening a file thus costs the reads of its maps and
+  // nothing more, and a lookup costs one pass over one map for the table it
+  // asks for, the first time. The groups are a cache of the map: making them
+  // changes no answer, so the lookups that make them stay const, and the
   // members they fill are mutable. One thread at a time uses the object.
   struct RegionMap {
-    // The map bytes until the region is indexed; none for a region that was
-    // never loaded (every lookup in it finds nothing).
+    // The map bytes while a table's group is still to be made; none for a
+    // region that was never loaded (every lookup in it finds nothing).
     mutable std::unique_ptr<uint8_t[]> raw;
-    // Group of table t (1 to 32): pages[heads[t - 1]] to pages[heads[t] - 1],
-    // the pages 1 to 8191 the map gives t, in ascending order. Made in one
-    // pass over the map's bytes when the page-count table gives each group's
-    // size, else in two (count, then place); neither branches on a byte's
-    // value.
-    mutable std::array<int32_t, kTableCount + 1> heads{};
-    mutable std::vector<int16_t> pages;
+    // Bit t: the group of table t (1 to 32) is made.
+    mutable uint64_t made = 0;
+    // groups[t]: the pages 1 to 8191 the map gives table t, in ascending
+    // order. Allocated with the first group made.
+    mutable std::unique_ptr<std::vector<int16_t>[]> groups;
   };
-
   // Reads the name record at `offset` into `buffer` without clearing it
   // first and sets `text` to the length of its text, counted only over the
   // bytes read (at most 255). False when the offset is below 1 or fewer than
@@ -282,9 +280,10 @@ class CTEVDatabase {
   // they were, except the last, which is set to zero.
   bool ReadNameRec(int32_t offset, NameRecImage& buffer, size_t& text);
 
-  // The index of region `region` (below regions_.size()), built from its raw
-  // map on first use.
-  const RegionMap& Indexed(size_t region) const;
+  // The pages region `region` (below page_lists_.size()) gives table `table`
+  // (1 to 32), gathered from its raw map on first use; none for a region
+  // that was never loaded.
+  const std::vector<int16_t>* Group(size_t region, size_t table) const;
 
   std::array<uint8_t, kHeaderSize> header_{};
   platform::FileHandle file_ = platform::kNoFile;

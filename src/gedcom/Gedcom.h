@@ -47,6 +47,9 @@ struct Options {
   // Told how far the export is, `done` of `total` steps, every few hundred
   // records; returning false stops the export.
   std::function<bool(int64_t done, int64_t total)> progress;
+  // Whether to read through the whole-file read cache; without it every
+  // record is read from the file as it is asked for.
+  bool read_cache = true;
 };
 
 enum class Outcome {
@@ -58,8 +61,8 @@ enum class Outcome {
 
 // Writes the GEDCOM file of `db` to `out` and fills `counts`. Requires an
 // open database. The stream's state tells whether writing failed. The export
-// reads through the whole-file read cache (kWholeFileReadCache), which it
-// frees at the end.
+// reads through the whole-file read cache (kWholeFileReadCache) unless
+// `options` say otherwise, and frees it at the end.
 Outcome Export(CTEVDatabase& db, std::ostream& out, const Options& options, Counts& counts);
 
 // Export to the file `path`: written under a temporary name beside it (the

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <system_error>
 #include <set>
 #include <string>
@@ -584,7 +585,8 @@ Outcome Export(CTEVDatabase& db, std::ostream& out, const Options& options, Coun
   // Records are read table by table, a few hundred bytes at a time, and the
   // name records and places they lead to lie all over the file: each page
   // of the file is read once, whole.
-  const ReadCacheScope cache(db);
+  std::optional<ReadCacheScope> cache;
+  if (options.read_cache) cache.emplace(db);
   return Exporter(db, out, options, counts).Run();
 }
 
