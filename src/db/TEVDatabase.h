@@ -40,7 +40,6 @@ constexpr int64_t kRegionSize = int64_t{1} << 26;
 constexpr int64_t kRegionBase = 12288;
 constexpr int kMaxRegions = 31;
 constexpr int kTableCount = 32;
-constexpr int kPageListEntries = kTableCount + kPageSize;  // heads, then groups
 constexpr int kPageCountRows = kPageCountSize / (kTableCount * 2);  // 128 regions' rows
 
 // Results of OpenDatabase.
