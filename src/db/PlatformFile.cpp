@@ -28,14 +28,41 @@ bool HasZero(const std::string& path) {
   return true;
 }
 
-// Whether `fd` is a regular file of the user; closes it when not.
-bool OwnRegularFile(int fd) {
+// `fd`, the result of an open, when it is a regular file of the user; else
+// kNoFile, the descriptor closed and the reason remembered.
+FileHandle OwnRegularFile(int fd) {
+  if (fd < 0) {
+    Remember(errno);
+    return kNoFile;
+  }
   struct stat st {};
   const bool known = ::fstat(fd, &st) == 0;
-  if (known && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) return true;
+  if (known && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) return fd;
   Remember(!known ? errno : S_ISREG(st.st_mode) ? EPERM : EINVAL);
   ::close(fd);
-  return false;
+  return kNoFile;
+}
+
+// Writes the `count` bytes of `buffer` by calls of `write(from, done, n)`,
+// which write up to `n` bytes from `from` (`done` bytes being written
+// already) and return how many, or -1. Goes on after EINTR; stops at an
+// error (remembered) or at a call that writes nothing. Returns the bytes
+// written.
+template <typename Write>
+size_t WriteAll(const void* buffer, size_t count, Write&& write) {
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = write(in + done, done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Remember(errno);
+      break;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
 }
 
 // The folder that holds `path`: the part before its last "/", "." when it
@@ -89,20 +116,9 @@ size_t WriteAt(FileHandle file, int64_t offset, const void* buffer, size_t count
     Remember(EINVAL);
     return 0;
   }
-  const auto* in = static_cast<const char*>(buffer);
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pwrite(Fd(file), in + done, count - done,
-                               static_cast<off_t>(offset) + static_cast<off_t>(done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Remember(errno);
-      break;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+  return WriteAll(buffer, count, [&](const char* from, size_t done, size_t n) {
+    return ::pwrite(Fd(file), from, n, static_cast<off_t>(offset) + static_cast<off_t>(done));
+  });
 }
 
 FileHandle CreateNew(const std::string& path) {
@@ -115,41 +131,19 @@ FileHandle CreateNew(const std::string& path) {
 FileHandle OpenAppend(const std::string& path) {
   if (HasZero(path)) return kNoFile;
   // Without waiting: a named pipe standing there must not block the open.
-  const int fd = ::open(path.c_str(),
-                        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    Remember(errno);
-    return kNoFile;
-  }
-  if (!OwnRegularFile(fd)) return kNoFile;
-  return fd;
+  return OwnRegularFile(::open(path.c_str(),
+                               O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                               0600));
 }
 
 FileHandle OpenOwnFile(const std::string& path) {
   if (HasZero(path)) return kNoFile;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    Remember(errno);
-    return kNoFile;
-  }
-  if (!OwnRegularFile(fd)) return kNoFile;
-  return fd;
+  return OwnRegularFile(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
 }
 
 size_t Append(FileHandle file, const void* buffer, size_t count) {
-  const auto* in = static_cast<const char*>(buffer);
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::write(Fd(file), in + done, count - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      Remember(errno);
-      break;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+  return WriteAll(buffer, count,
+                  [&](const char* from, size_t, size_t n) { return ::write(Fd(file), from, n); });
 }
 
 bool Sync(FileHandle file) {

@@ -94,6 +94,27 @@ OVERLAPPED At(int64_t offset) {
   return at;
 }
 
+// Writes the `count` bytes of `buffer` at `*offset` on, or, with no offset,
+// where the handle writes (the end, for a handle opened to append). Stops at
+// an error (remembered) or a call that writes nothing. Returns the bytes
+// written.
+size_t WriteAll(FileHandle file, const int64_t* offset, const void* buffer, size_t count) {
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    OVERLAPPED at = At(offset == nullptr ? 0 : *offset + static_cast<int64_t>(done));
+    DWORD n = 0;
+    if (!::WriteFile(Handle(file), in + done, Chunk(count - done), &n,
+                     offset == nullptr ? nullptr : &at)) {
+      RememberLast();
+      break;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
 // Days since 1970-01-01 as year, month (1 to 12) and day of the month.
 void CivilFromDays(int64_t days, LocalTime& out) {
   days += 719468;  // days from 0000-03-01 to 1970-01-01
@@ -162,19 +183,7 @@ size_t WriteAt(FileHandle file, int64_t offset, const void* buffer, size_t count
     Remember(ERROR_NEGATIVE_SEEK);
     return 0;
   }
-  const auto* in = static_cast<const char*>(buffer);
-  size_t done = 0;
-  while (done < count) {
-    OVERLAPPED at = At(offset + static_cast<int64_t>(done));
-    DWORD n = 0;
-    if (!::WriteFile(Handle(file), in + done, Chunk(count - done), &n, &at)) {
-      RememberLast();
-      break;
-    }
-    if (n == 0) break;
-    done += n;
-  }
-  return done;
+  return WriteAll(file, &offset, buffer, count);
 }
 
 void Close(FileHandle file) {
@@ -236,18 +245,7 @@ FileHandle OpenAppend(const std::string& path) {
 }
 
 size_t Append(FileHandle file, const void* buffer, size_t count) {
-  const auto* in = static_cast<const char*>(buffer);
-  size_t done = 0;
-  while (done < count) {
-    DWORD n = 0;
-    if (!::WriteFile(Handle(file), in + done, Chunk(count - done), &n, nullptr)) {
-      RememberLast();
-      break;
-    }
-    if (n == 0) break;
-    done += n;
-  }
-  return done;
+  return WriteAll(file, nullptr, buffer, count);
 }
 
 bool Sync(FileHandle file) {
