@@ -100,8 +100,8 @@ void WriteLarge(const std::string& path, BenchFiles& out) {
   for (int32_t i = kIndividuals; i < kIndexNodes; ++i) {
     const int32_t first = out.iname_offsets[static_cast<size_t>(i - kIndividuals)];
     const int32_t second = out.iname_offsets[static_cast<size_t>(i)];
-    f.PatchI32(first, second);       // nNext
-    f.PatchI32(second + 4, first);   // nPrevious
+    f.PatchI32(first, second);      // nNext
+    f.PatchI32(second + 4, first);  // nPrevious
   }
   for (int32_t i = 0; i < kPlaceNames; ++i) {
     std::snprintf(text, sizeof text, "Parish %d, County of Somewhere, Land", i);
@@ -119,7 +119,7 @@ void WriteLarge(const std::string& path, BenchFiles& out) {
   }
   f.SetRootNode(LinkTree(f, 0, kIndexNodes, 0));
   f.SetHeaderI32(22, kIndividuals);  // individual bound
-  f.SetHeaderI32(42, kIndexNodes);  // index node bound
+  f.SetHeaderI32(42, kIndexNodes);   // index node bound
   f.SetHeaderI32(70, static_cast<int32_t>(PageOffset(0, 1)));
   f.SetHeaderI32(74, static_cast<int32_t>(PageOffset(1, 0) - 1));
   WriteOrThrow(f, path);

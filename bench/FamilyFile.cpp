@@ -34,10 +34,10 @@ constexpr int kSurnames = 20000;
 constexpr int kGivenNames = 300;  // of each sex
 constexpr int32_t kNoteChains = 100000;
 
-const char* const kSyllables[] = {"al", "ber", "cal", "dor", "el", "fen", "gar", "hal", "is",
-                                  "jor", "ken", "lor", "mar", "nor", "ol", "per", "quin", "ros",
-                                  "sel", "tor", "ul", "ver", "wen", "yar", "zel", "bro", "cro",
-                                  "dun", "fal", "gil", "ham", "lin"};
+const char* const kSyllables[] = {"al",   "ber", "cal", "dor", "el",  "fen", "gar", "hal",
+                                  "is",   "jor", "ken", "lor", "mar", "nor", "ol",  "per",
+                                  "quin", "ros", "sel", "tor", "ul",  "ver", "wen", "yar",
+                                  "zel",  "bro", "cro", "dun", "fal", "gil", "ham", "lin"};
 constexpr int kSyllableCount = sizeof kSyllables / sizeof kSyllables[0];
 
 std::string Word(int n, int syllables) {
@@ -88,8 +88,8 @@ struct Name {
 
 // Node numbers follow the names in the order they were written; the tree
 // over them is balanced, the middle name of a stretch on top.
-int32_t LinkTree(std::vector<Bytes>& nodes, const std::vector<int32_t>& order, size_t lo,
-                 size_t hi, int32_t parent) {
+int32_t LinkTree(std::vector<Bytes>& nodes, const std::vector<int32_t>& order, size_t lo, size_t hi,
+                 int32_t parent) {
   if (lo >= hi) return 0;
   const size_t mid = lo + (hi - lo) / 2;
   const int32_t node = order[mid];
@@ -160,7 +160,8 @@ FamilyFile WriteFamilyFile(const std::string& path) {
     f.husband = spouse(single_men, true);
     f.wife = spouse(single_women, false);
     f.year = std::max(people[static_cast<size_t>(f.husband)].born,
-                      people[static_cast<size_t>(f.wife)].born) + 20 + pick(10);
+                      people[static_cast<size_t>(f.wife)].born) +
+             20 + pick(10);
     const int children = pick(6);
     for (int c = 0; c < children && static_cast<int32_t>(people.size()) <= kPeople; ++c) {
       const bool is_male = pick(2) == 0;
@@ -272,8 +273,9 @@ FamilyFile WriteFamilyFile(const std::string& path) {
       PutI32(note, 4, prev);
       PutI32(note, 8, owner);
       PutU8(note, 12, 'I');
-      PutText(note, 13, "Entered from the parish register of " + Word(i, 3) +
-                            "; the entry gives the father's trade and the witnesses.");
+      PutText(note, 13,
+              "Entered from the parish register of " + Word(i, 3) +
+                  "; the entry gives the father's trade and the witnesses.");
       prev = n;
     }
   }
@@ -321,8 +323,8 @@ FamilyFile WriteFamilyFile(const std::string& path) {
   for (const Bytes& l : links) f.AppendRecord(5, l);
 
   f.SetRootNode(root);
-  f.SetHeaderI32(22, kPeople);                                 // individual bound
-  f.SetHeaderI32(42, static_cast<int32_t>(names.size()));     // index node bound
+  f.SetHeaderI32(22, kPeople);                             // individual bound
+  f.SetHeaderI32(42, static_cast<int32_t>(names.size()));  // index node bound
   f.SetHeaderI32(70, static_cast<int32_t>(tevwriter::PageOffset(0, 1)));
   f.SetHeaderI32(74, name_area_end);
   if (!f.Write(path)) throw std::runtime_error("cannot write " + path);

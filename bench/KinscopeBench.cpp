@@ -54,10 +54,10 @@
 // Every allocation of the process is counted, so that the memory an open
 // takes can be told.
 namespace {
-size_t g_allocated = 0;   // bytes handed out, ever
+size_t g_allocated = 0;  // bytes handed out, ever
 size_t g_allocations = 0;
-size_t g_live = 0;        // bytes handed out and not yet freed
-size_t g_peak = 0;        // the most g_live has been since it was last reset
+size_t g_live = 0;  // bytes handed out and not yet freed
+size_t g_peak = 0;  // the most g_live has been since it was last reset
 }  // namespace
 
 void* operator new(size_t size) {
@@ -376,7 +376,8 @@ Reads* g_recorded_reads = nullptr;
 // Every pread of the process, the engine's included, passes here on its way
 // to the system, so that the reads an operation makes can be noted.
 extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) noexcept {
-  if (g_recorded_reads != nullptr) g_recorded_reads->emplace_back(offset, static_cast<uint32_t>(count));
+  if (g_recorded_reads != nullptr)
+    g_recorded_reads->emplace_back(offset, static_cast<uint32_t>(count));
   return static_cast<ssize_t>(::syscall(SYS_pread64, fd, buffer, count, offset));
 }
 
@@ -437,7 +438,8 @@ const Reads& FindReads() {
     Reads r;
     CTEVDatabase db;
     OpenOrExit(db, g_family.path);
-    for (const kinscope::NameMatch& m : kinscope::FindNames(db, g_family.common_surname, SIZE_MAX).matches) {
+    for (const kinscope::NameMatch& m :
+         kinscope::FindNames(db, g_family.common_surname, SIZE_MAX).matches) {
       kinscope::IndexNodeImage node{};
       db.LoadIndexNode(node, m.node);
       r.emplace_back(db.LocateRecord(m.node, 10, 16, 512), 16);
@@ -457,9 +459,9 @@ const Reads& CheckReads() {
     Reads r;
     CTEVDatabase db;
     OpenOrExit(db, g_family.path);
-    for (const kinscope::TableSpec* t : {&kinscope::kIndividTable, &kinscope::kNoteTable,
-                                         &kinscope::kCitTable, &kinscope::kMediaTable,
-                                         &kinscope::kMarrTable, &kinscope::kFamLinkTable}) {
+    for (const kinscope::TableSpec* t :
+         {&kinscope::kIndividTable, &kinscope::kNoteTable, &kinscope::kCitTable,
+          &kinscope::kMediaTable, &kinscope::kMarrTable, &kinscope::kFamLinkTable}) {
       for (int32_t n = 1;; ++n) {
         const int64_t at = db.LocateRecord(n, t->table, t->size, t->per_page);
         if (at == 0) break;
@@ -504,22 +506,30 @@ std::vector<WholeFileCase> WholeFileCases() {
   static std::ostream out(&discard);
   return {
       {"index walk (CheckIndexTree)",
-       [](CTEVDatabase& db) { benchmark::DoNotOptimize(kinscope::CheckIndexTree(db).order.size()); },
+       [](CTEVDatabase& db) {
+         benchmark::DoNotOptimize(kinscope::CheckIndexTree(db).order.size());
+       },
        WalkReads},
       {"kinscope-dump index (vs the walk's reads)",
-       [](CTEVDatabase& db) { benchmark::DoNotOptimize(kinscope::dump::WriteIndex(db, out, false).status); },
+       [](CTEVDatabase& db) {
+         benchmark::DoNotOptimize(kinscope::dump::WriteIndex(db, out, false).status);
+       },
        WalkReads},
       {"kinscope-dump index --json (vs the walk's reads)",
-       [](CTEVDatabase& db) { benchmark::DoNotOptimize(kinscope::dump::WriteIndex(db, out, true).status); },
+       [](CTEVDatabase& db) {
+         benchmark::DoNotOptimize(kinscope::dump::WriteIndex(db, out, true).status);
+       },
        WalkReads},
       {"kinscope-dump find SURNAME",
        [](CTEVDatabase& db) {
-         benchmark::DoNotOptimize(kinscope::dump::WriteFind(db, g_family.common_surname, out, false).status);
+         benchmark::DoNotOptimize(
+             kinscope::dump::WriteFind(db, g_family.common_surname, out, false).status);
        },
        FindReads},
       // The check as kinscope-dump check and Check... run it.
       {"check (CheckDatabase)",
-       [](CTEVDatabase& db) { benchmark::DoNotOptimize(kinscope::dump::Check(db).status); }, CheckReads},
+       [](CTEVDatabase& db) { benchmark::DoNotOptimize(kinscope::dump::Check(db).status); },
+       CheckReads},
       {"GEDCOM export (vs the reads it makes)",
        [](CTEVDatabase& db) { benchmark::DoNotOptimize(ExportToNowhere(db).people); }, GedcomReads},
   };
@@ -571,7 +581,7 @@ void MapBare(benchmark::State& state, const std::string* path) {
                  QImage::Format_RGB32);
     image.fill(Qt::white);
     benchmark::DoNotOptimize(image.constBits());
-    }
+  }
   ::close(fd);
 }
 
@@ -651,7 +661,7 @@ void WholeFileProject(benchmark::State& state, const WholeFileCase& c) {
 struct Peak {
   std::string name;
   double ns;
-  size_t peak;   // most bytes held above what was held before, by the operation
+  size_t peak;  // most bytes held above what was held before, by the operation
 };
 
 Peak MeasurePeak(const std::string& name, const std::function<void()>& operation) {
@@ -674,12 +684,11 @@ Peak MeasureReorder() {
     std::fprintf(stderr, "cannot open %s\n", copy.c_str());
     std::exit(2);
   }
-  Peak p = MeasurePeak("re-ordering of identical names (a copy)",
-                       [&] {
-                         if (!kinscope::ReorderIdenticalNames(db, copy) || db.CommitChange() != 1) {
-                           std::fprintf(stderr, "the re-ordering failed\n");
-                         }
-                       });
+  Peak p = MeasurePeak("re-ordering of identical names (a copy)", [&] {
+    if (!kinscope::ReorderIdenticalNames(db, copy) || db.CommitChange() != 1) {
+      std::fprintf(stderr, "the re-ordering failed\n");
+    }
+  });
   db.CloseDatabase();
   std::filesystem::remove(copy);
   return p;
@@ -818,8 +827,9 @@ int main(int argc, char** argv) {
   if (family_cases || reorder) {
     const auto family_start = std::chrono::steady_clock::now();
     g_family = bench::WriteFamilyFile(dir.string() + "/family.tev");
-    family_ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() -
-                                                        family_start).count();
+    family_ns =
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - family_start)
+            .count();
   }
 
   // Go is pressed on the main window, so the toolkit's first-time work is
@@ -877,60 +887,77 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark((name + "/project").c_str(), project);
     benchmark::RegisterBenchmark((name + "/bare").c_str(), bare);
   };
-  pair("open+close sparse31", [](benchmark::State& s) { OpenProject(s, &g_files.sparse31); },
-       [](benchmark::State& s) { OpenBare(s, &g_files.sparse31); });
-  pair("open+close full31", [](benchmark::State& s) { OpenProject(s, &g_files.full31); },
-       [](benchmark::State& s) { OpenBare(s, &g_files.full31); });
-  pair("open+lookup in 31 regions+close sparse31",
-       [](benchmark::State& s) { OpenLookupProject(s, &g_files.sparse31); },
-       [](benchmark::State& s) { OpenBare(s, &g_files.sparse31); });
-  pair("open+lookup in 31 regions+close full31",
-       [](benchmark::State& s) { OpenLookupProject(s, &g_files.full31); },
-       [](benchmark::State& s) { OpenBare(s, &g_files.full31); });
-  pair("open+lookup in 31 regions+close full31 (vs open and a pass over each map)",
-       [](benchmark::State& s) { OpenLookupProject(s, &g_files.full31); },
-       [](benchmark::State& s) { OpenMapPassBare(s, &g_files.full31); });
-  pair("open+close large", [](benchmark::State& s) { OpenProject(s, &g_files.large); },
-       [](benchmark::State& s) { OpenBare(s, &g_files.large); });
+  pair(
+      "open+close sparse31", [](benchmark::State& s) { OpenProject(s, &g_files.sparse31); },
+      [](benchmark::State& s) { OpenBare(s, &g_files.sparse31); });
+  pair(
+      "open+close full31", [](benchmark::State& s) { OpenProject(s, &g_files.full31); },
+      [](benchmark::State& s) { OpenBare(s, &g_files.full31); });
+  pair(
+      "open+lookup in 31 regions+close sparse31",
+      [](benchmark::State& s) { OpenLookupProject(s, &g_files.sparse31); },
+      [](benchmark::State& s) { OpenBare(s, &g_files.sparse31); });
+  pair(
+      "open+lookup in 31 regions+close full31",
+      [](benchmark::State& s) { OpenLookupProject(s, &g_files.full31); },
+      [](benchmark::State& s) { OpenBare(s, &g_files.full31); });
+  pair(
+      "open+lookup in 31 regions+close full31 (vs open and a pass over each map)",
+      [](benchmark::State& s) { OpenLookupProject(s, &g_files.full31); },
+      [](benchmark::State& s) { OpenMapPassBare(s, &g_files.full31); });
+  pair(
+      "open+close large", [](benchmark::State& s) { OpenProject(s, &g_files.large); },
+      [](benchmark::State& s) { OpenBare(s, &g_files.large); });
   pair("LoadIndivid", LoadIndividProject, LoadIndividBare);
   pair("LocateRecord (vs pread 221)", LocateProject, LocateBare);
-  pair("LoadNameRec", [](benchmark::State& s) { NameProject(s, NameRead::kLoadNameRec); },
-       [](benchmark::State& s) { NameBare(s, NameRead::kLoadNameRec); });
-  pair("NameRecText", [](benchmark::State& s) { NameProject(s, NameRead::kNameRecText); },
-       [](benchmark::State& s) { NameBare(s, NameRead::kNameRecText); });
-  pair("LoadINameRec", [](benchmark::State& s) { NameProject(s, NameRead::kLoadINameRec); },
-       [](benchmark::State& s) { NameBare(s, NameRead::kLoadINameRec); });
+  pair(
+      "LoadNameRec", [](benchmark::State& s) { NameProject(s, NameRead::kLoadNameRec); },
+      [](benchmark::State& s) { NameBare(s, NameRead::kLoadNameRec); });
+  pair(
+      "NameRecText", [](benchmark::State& s) { NameProject(s, NameRead::kNameRecText); },
+      [](benchmark::State& s) { NameBare(s, NameRead::kNameRecText); });
+  pair(
+      "LoadINameRec", [](benchmark::State& s) { NameProject(s, NameRead::kLoadINameRec); },
+      [](benchmark::State& s) { NameBare(s, NameRead::kLoadINameRec); });
   pair("index walk 300000 nodes", TreeWalkProject, TreeWalkBare);
   pair("kinscope-dump index 300000 nodes (vs the walk's reads)", DumpIndexProject, TreeWalkBare);
   pair("window later (vs empty dialog)", WindowProject, WindowBare);
   pair("check large (vs the index walk's reads)", CheckProject, TreeWalkBare);
-  pair("file map of full31 read and drawn", [](benchmark::State& s) { MapProject(s, &g_files.full31); },
-       [](benchmark::State& s) { MapBare(s, &g_files.full31); });
-  pair("file map of large read and drawn", [](benchmark::State& s) { MapProject(s, &g_files.large); },
-       [](benchmark::State& s) { MapBare(s, &g_files.large); });
+  pair(
+      "file map of full31 read and drawn",
+      [](benchmark::State& s) { MapProject(s, &g_files.full31); },
+      [](benchmark::State& s) { MapBare(s, &g_files.full31); });
+  pair(
+      "file map of large read and drawn",
+      [](benchmark::State& s) { MapProject(s, &g_files.large); },
+      [](benchmark::State& s) { MapBare(s, &g_files.large); });
   pair("GEDCOM export large (vs the reads of its records)", GedcomProject, GedcomBare);
   if (!g_family.path.empty()) {
-    pair("file map of the family file read and drawn",
-         [](benchmark::State& s) { MapProject(s, &g_family.path); },
-         [](benchmark::State& s) { MapBare(s, &g_family.path); });
+    pair(
+        "file map of the family file read and drawn",
+        [](benchmark::State& s) { MapProject(s, &g_family.path); },
+        [](benchmark::State& s) { MapBare(s, &g_family.path); });
   }
   // Whole-file work: seconds a run, so three runs of each side.
   for (const WholeFileCase& c : whole_file) {
     const std::string name = c.name + ", family file";
     benchmark::RegisterBenchmark((name + "/project").c_str(),
                                  [&c](benchmark::State& s) { WholeFileProject(s, c); })
-        ->Iterations(1)->Repetitions(3);
+        ->Iterations(1)
+        ->Repetitions(3);
     benchmark::RegisterBenchmark((name + "/bare").c_str(),
                                  [&c](benchmark::State& s) { BareReads(s, c.reads()); })
-        ->Iterations(1)->Repetitions(3);
+        ->Iterations(1)
+        ->Repetitions(3);
   }
 
   Collector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
   benchmark::Shutdown();
 
-  std::printf("| case | project min | project median | bare min | bare median | ratio min |"
-              " ratio median |\n");
+  std::printf(
+      "| case | project min | project median | bare min | bare median | ratio min |"
+      " ratio median |\n");
   std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
   for (const auto& [name, sides] : collector.times) {
     const double pm = Min(sides.first), pd = Median(sides.first);
@@ -943,8 +970,9 @@ int main(int argc, char** argv) {
   std::printf("| main window shown, toolkit start (once) | %s | | | | | |\n\n",
               Time(main_window_ns).c_str());
 
-  std::printf("| file | regions | raw maps | allocated by open | allocations | live after close |"
-              " live after release |\n");
+  std::printf(
+      "| file | regions | raw maps | allocated by open | allocations | live after close |"
+      " live after release |\n");
   std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
   for (const OpenMemory& m : memory) {
     std::printf("| %s | %d | %.1f KB | %.1f KB | %zu | %.1f KB | %.1f KB |\n", m.file.c_str(),
@@ -952,10 +980,11 @@ int main(int argc, char** argv) {
                 m.allocations, static_cast<double>(m.live_after_close) / 1024.0,
                 static_cast<double>(m.live_after_release) / 1024.0);
   }
-  std::printf("\nGEDCOM export of large: %lld people, %lld left out; most memory held at once"
-              " %.1f KB; %zu allocations\n", static_cast<long long>(exported.people),
-              static_cast<long long>(exported.left_out), static_cast<double>(export_peak) / 1024.0,
-              export_allocations);
+  std::printf(
+      "\nGEDCOM export of large: %lld people, %lld left out; most memory held at once"
+      " %.1f KB; %zu allocations\n",
+      static_cast<long long>(exported.people), static_cast<long long>(exported.left_out),
+      static_cast<double>(export_peak) / 1024.0, export_allocations);
 
   // Peak memory of each whole-file operation, one run each, and the
   // re-ordering, which changes the file, once on a copy.
@@ -968,15 +997,17 @@ int main(int argc, char** argv) {
   if (family_cases) {
     CTEVDatabase db;
     OpenOrExit(db, g_family.path);
-    for (const WholeFileCase& c : whole_file) peaks.push_back(MeasurePeak(c.name, [&] { c.run(db); }));
+    for (const WholeFileCase& c : whole_file)
+      peaks.push_back(MeasurePeak(c.name, [&] { c.run(db); }));
     db.CloseDatabase();
   }
   if (reorder) peaks.push_back(MeasureReorder());
-  std::printf("\nFamily file: %d individuals, %d names (%d of them in runs of identical names), "
-              "%d marriages, %.0f MB, written in %s; find searches \"%s\".\n\n",
-              bench::kPeople, g_family.names, g_family.names_in_runs, g_family.marriages,
-              static_cast<double>(g_family.size) / 1e6, Time(family_ns).c_str(),
-              g_family.common_surname.c_str());
+  std::printf(
+      "\nFamily file: %d individuals, %d names (%d of them in runs of identical names), "
+      "%d marriages, %.0f MB, written in %s; find searches \"%s\".\n\n",
+      bench::kPeople, g_family.names, g_family.names_in_runs, g_family.marriages,
+      static_cast<double>(g_family.size) / 1e6, Time(family_ns).c_str(),
+      g_family.common_surname.c_str());
   std::printf("| whole-file operation (one run) | time | peak memory |\n|---|---:|---:|\n");
   for (const Peak& p : peaks) {
     std::printf("| %s | %s | %.1f MB |\n", p.name.c_str(), Time(p.ns).c_str(),

@@ -23,7 +23,9 @@ class Input {
   uint8_t U8() { return Empty() ? 0 : data_[at_++]; }
   uint16_t U16() { return static_cast<uint16_t>(U8() | U8() << 8); }
   int16_t I16() { return static_cast<int16_t>(U16()); }
-  int32_t I32() { return static_cast<int32_t>(static_cast<uint32_t>(U16()) | uint32_t{U16()} << 16); }
+  int32_t I32() {
+    return static_cast<int32_t>(static_cast<uint32_t>(U16()) | uint32_t{U16()} << 16);
+  }
   // Up to `count` bytes, fewer when the input ends.
   std::vector<uint8_t> Bytes(size_t count);
   // A text of up to `max` bytes: a length byte, then the bytes.

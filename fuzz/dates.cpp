@@ -31,15 +31,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckText(date.DateText());
     CheckText(date.DateSortKey());
     CheckText(date.modifier());
-    if (date.IsEmptyDate() != (DateByteSum(stored.data()) == 0)) fuzz::Fail("empty date and byte sum");
-    if (!date.IsValid() && (date.day1() != 0 || date.year1() != 0 || date.modifier().Length() != 0)) {
+    if (date.IsEmptyDate() != (DateByteSum(stored.data()) == 0))
+      fuzz::Fail("empty date and byte sum");
+    if (!date.IsValid() &&
+        (date.day1() != 0 || date.year1() != 0 || date.modifier().Length() != 0)) {
       fuzz::Fail("an invalid date has numbers");
     }
     const DayMonthYear first = DayNumberToDate(stored.data() + 2);
     const DayMonthYear second = DayNumberToDate(stored.data() + 7);
     for (const DayMonthYear& d : {first, second}) {
       // Month 13 is day 365 of a year not taken as a leap year.
-      if (d.month < 0 || d.month > 13 || d.day < 0 || d.day > 31) fuzz::Fail("day or month out of range");
+      if (d.month < 0 || d.month > 13 || d.day < 0 || d.day > 31)
+        fuzz::Fail("day or month out of range");
     }
     const int32_t year = in.I32();
     IsLeapYear(year);

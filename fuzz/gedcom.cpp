@@ -38,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (outcome != gedcom::Outcome::kComplete && outcome != gedcom::Outcome::kLeftOut) {
     fuzz::Fail("the export ended otherwise");
   }
-  if (!testing_gedcom::BrokenLineRule(out.str()).empty()) fuzz::Fail("the export breaks the line rules");
+  if (!testing_gedcom::BrokenLineRule(out.str()).empty())
+    fuzz::Fail("the export breaks the line rules");
   return 0;
 }

@@ -71,7 +71,8 @@ TreeReport Checked(CTEVDatabase& db) {
       own.parents_agree != report.parents_agree) {
     fuzz::Fail("the check's findings differ from the walk's");
   }
-  if (own.reached_once && own.keys_ascend != report.keys_ascend) fuzz::Fail("key order findings differ");
+  if (own.reached_once && own.keys_ascend != report.keys_ascend)
+    fuzz::Fail("key order findings differ");
   return report;
 }
 
@@ -137,8 +138,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // individual bound and every name can be read: the tree the check
     // calls sound. (The insert itself compares names without the link
     // check, so an owner above the bound no longer sends a name first.)
-    const bool within = before.Sound() && !had.empty() && *had.rbegin() <= bound &&
-                        node >= 1 && node <= nodes && node <= bound &&
+    const bool within = before.Sound() && !had.empty() && *had.rbegin() <= bound && node >= 1 &&
+                        node <= nodes && node <= bound &&
                         static_cast<int32_t>(names.size()) <= db.HeaderI32(kHdrIndividBound) &&
                         NamesReadable(db, had, names);
     const bool in_tree = had.count(node) != 0;

@@ -17,7 +17,8 @@ using namespace kinscope;
 namespace {
 
 void CheckCut(const WideText& text, size_t capacity) {
-  if (text.size() > (capacity == 0 ? 0 : capacity - 1)) fuzz::Fail("a part or key above its capacity");
+  if (text.size() > (capacity == 0 ? 0 : capacity - 1))
+    fuzz::Fail("a part or key above its capacity");
 }
 
 }  // namespace

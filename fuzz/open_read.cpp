@@ -38,10 +38,23 @@ std::pair<const TableSpec*, int32_t> ReadAll(CTEVDatabase& db, fuzz::Input& in,
   std::pair<const TableSpec*, int32_t> found{nullptr, 0};
   for (const TableSpec& t : kSpecs) {
     int64_t last = 0;
-    for (int r = 0; r < kMaxRegions; ++r) last += int64_t{std::max(0, db.PageCount(r, t.table))} * t.per_page;
+    for (int r = 0; r < kMaxRegions; ++r)
+      last += int64_t{std::max(0, db.PageCount(r, t.table))} * t.per_page;
     const int32_t last32 = static_cast<int32_t>(std::min<int64_t>(last, INT32_MAX - 1));
-    const int32_t numbers[] = {INT32_MIN, -1, 0, 1, 2, t.per_page - 1, t.per_page, t.per_page + 1,
-                               2 * t.per_page + 1, last32, last32 + 1, INT32_MAX, in.I32(), in.I32()};
+    const int32_t numbers[] = {INT32_MIN,
+                               -1,
+                               0,
+                               1,
+                               2,
+                               t.per_page - 1,
+                               t.per_page,
+                               t.per_page + 1,
+                               2 * t.per_page + 1,
+                               last32,
+                               last32 + 1,
+                               INT32_MAX,
+                               in.I32(),
+                               in.I32()};
     std::vector<uint8_t> record(static_cast<size_t>(t.size));
     for (const int32_t n : numbers) {
       const int ok = db.ReadRecord(record.data(), t.size, n, t.table, t.per_page);

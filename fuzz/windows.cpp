@@ -25,14 +25,21 @@ struct CodeTable {
   const TableSpec* table;  // none for records addressed by file offset
 };
 
-constexpr CodeTable kCodes[] = {
-    {kIndividualCode, &kIndividTable}, {kMarriageCode, &kMarrTable},
-    {kFamilyCode, &kFamLinkTable},     {kNameCode, nullptr},
-    {kNoteCode, &kNoteTable},          {kIndivNameCode, nullptr},
-    {kCitationCode, &kCitTable},       {kSourceCode, nullptr},
-    {kUserDefinedCode, &kUserEvTable}, {kUDEventTypeCode, &kUserEvTypeTable},
-    {kContactCode, nullptr},           {kMediaCode, &kMediaTable},
-    {kIndivIndexCode, &kIndexNodeTable}, {-1, nullptr}, {kPrimMarrCode, nullptr}};
+constexpr CodeTable kCodes[] = {{kIndividualCode, &kIndividTable},
+                                {kMarriageCode, &kMarrTable},
+                                {kFamilyCode, &kFamLinkTable},
+                                {kNameCode, nullptr},
+                                {kNoteCode, &kNoteTable},
+                                {kIndivNameCode, nullptr},
+                                {kCitationCode, &kCitTable},
+                                {kSourceCode, nullptr},
+                                {kUserDefinedCode, &kUserEvTable},
+                                {kUDEventTypeCode, &kUserEvTypeTable},
+                                {kContactCode, nullptr},
+                                {kMediaCode, &kMediaTable},
+                                {kIndivIndexCode, &kIndexNodeTable},
+                                {-1, nullptr},
+                                {kPrimMarrCode, nullptr}};
 
 void StartQt() {
   static QApplication* app = nullptr;  // kept for the whole run
@@ -62,11 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   std::vector<int32_t> offsets;
-  offsets.push_back(f.AppendNameRec(in.I32(), in.I32(), in.I32(), static_cast<int8_t>(in.U8()), in.Text(64)));
+  offsets.push_back(
+      f.AppendNameRec(in.I32(), in.I32(), in.I32(), static_cast<int8_t>(in.U8()), in.Text(64)));
   offsets.push_back(f.AppendINameRec(in.I32(), in.I32(), in.I32(), in.U8(), in.Text(64)));
   std::vector<uint8_t> raw = in.Bytes(300);
   if (!raw.empty()) offsets.push_back(f.AppendRaw(raw));
-  const int32_t number = pick.table != nullptr ? 1 + in.U8() % 3 : offsets[in.U8() % offsets.size()];
+  const int32_t number =
+      pick.table != nullptr ? 1 + in.U8() % 3 : offsets[in.U8() % offsets.size()];
 
   WindowHarness h;
   if (!h.Open(f)) fuzz::Fail("a sound file does not open");

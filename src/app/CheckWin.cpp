@@ -50,7 +50,8 @@ TCheckWin::TCheckWin(QWidget* owner, TRecordHost& host) : QDialog(owner), host_(
   ui.twFindings->addAction(copy);
   ui.twFindings->setContextMenuPolicy(Qt::ActionsContextMenu);
   connect(copy, &QAction::triggered, this, &TCheckWin::CopySelection);
-  connect(ui.twFindings, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { OpenRow(row); });
+  connect(ui.twFindings, &QTableWidget::cellDoubleClicked, this,
+          [this](int row, int) { OpenRow(row); });
   connect(map, &TFileMapView::PageClicked, this, &TCheckWin::OpenPage);
   connect(ui.sbZoom, qOverload<int>(&QSpinBox::valueChanged), map, &TFileMapView::SetCellSize);
   connect(ui.btnSavePng, &QPushButton::clicked, this, &TCheckWin::SaveMap);
@@ -64,9 +65,9 @@ void TCheckWin::ShowReport(CheckReport report, FileMap file_map) {
   int row = 0;
   for (const Finding& f : report_.findings) {
     const bool damage = f.severity == Severity::kDamage;
-    const QString cells[] = {QString::fromStdString(f.place), QString::fromLatin1(SeverityName(f.severity)),
-                             QString::fromStdString(f.what),
-                             f.offset < 0 ? QString() : QString::number(f.offset)};
+    const QString cells[] = {
+        QString::fromStdString(f.place), QString::fromLatin1(SeverityName(f.severity)),
+        QString::fromStdString(f.what), f.offset < 0 ? QString() : QString::number(f.offset)};
     for (int c = 0; c < 4; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       if (c == kSeverity && damage) {
@@ -118,11 +119,13 @@ void TCheckWin::OpenPage(int region, int page) {
 
 QString TCheckWin::SelectedText() const {
   std::set<int> rows;
-  for (const QModelIndex& i : ui.twFindings->selectionModel()->selectedIndexes()) rows.insert(i.row());
+  for (const QModelIndex& i : ui.twFindings->selectionModel()->selectedIndexes())
+    rows.insert(i.row());
   QString text;
   for (int r : rows) {
     QStringList cells;
-    for (int c = 0; c < ui.twFindings->columnCount(); ++c) cells << ui.twFindings->item(r, c)->text();
+    for (int c = 0; c < ui.twFindings->columnCount(); ++c)
+      cells << ui.twFindings->item(r, c)->text();
     text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
   }
   return text;
@@ -164,16 +167,20 @@ void RunCheckWindow(QWidget* owner, TRecordHost& host, const std::string& path) 
     const int error = platform::LastError();
     QString why = QStringLiteral("no file is open");
     if (opened == kOpenCorrupt) {
-      why = QStringLiteral("the file is corrupt: its header, a page map or the page-count table "
-                           "cannot be read");
+      why = QStringLiteral(
+          "the file is corrupt: its header, a page map or the page-count table "
+          "cannot be read");
     } else if (opened == kOpenFailed && !path.empty()) {
-      why = QStringLiteral("the file cannot be opened (%1)").arg(QString::fromLocal8Bit(std::strerror(error)));
+      why = QStringLiteral("the file cannot be opened (%1)")
+                .arg(QString::fromLocal8Bit(std::strerror(error)));
     }
     if (opened == kOpenOk) probe.CloseDatabase();
-    seams::ShowMessage(QStringLiteral("%1 cannot be checked: %2.").arg(file, why), QStringLiteral("Check"));
+    seams::ShowMessage(QStringLiteral("%1 cannot be checked: %2.").arg(file, why),
+                       QStringLiteral("Check"));
     return;
   }
-  QProgressDialog progress(QStringLiteral("Checking %1...").arg(file), QStringLiteral("Stop"), 0, 1, owner);
+  QProgressDialog progress(QStringLiteral("Checking %1...").arg(file), QStringLiteral("Stop"), 0, 1,
+                           owner);
   progress.setWindowTitle(QStringLiteral("Check"));
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(500);

@@ -70,7 +70,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
   connect(ui.btnCheck, &QPushButton::clicked, this,
           [this] { RunCheckWindow(this, *this, current_file_name_); });
   connect(ui.btnExportGedcom, &QPushButton::clicked, this, [this] {
-    if (database_) ExportGedcom(this, *database_, QFile::decodeName(QByteArray::fromStdString(current_file_name_)));
+    if (database_)
+      ExportGedcom(this, *database_,
+                   QFile::decodeName(QByteArray::fromStdString(current_file_name_)));
   });
   connect(ui.ebFind, &QLineEdit::returnPressed, this, &TForm1::btnFindClick);
   connect(ui.tvFound, &QTreeWidget::itemActivated, this,
@@ -142,11 +144,12 @@ void TForm1::ReportJournal() {
                            .arg(journal),
                        note);
   } else if (database_->JournalFound() == JournalState::kInvalid) {
-    seams::ShowMessage(QStringLiteral("%1 beside this file is not a complete journal of Kinscope's: "
-                                      "it was not applied and is left where it is. Nothing can be "
-                                      "written to the file while it stands there.")
-                           .arg(journal),
-                       note);
+    seams::ShowMessage(
+        QStringLiteral("%1 beside this file is not a complete journal of Kinscope's: "
+                       "it was not applied and is left where it is. Nothing can be "
+                       "written to the file while it stands there.")
+            .arg(journal),
+        note);
   }
 }
 
@@ -183,8 +186,7 @@ void TForm1::OpenRecordWindow(int32_t code, int32_t number) {
 void TForm1::btnFindClick() {
   const QString text = ui.ebFind->text().trimmed();
   if (!database_ || text.isEmpty()) return;
-  const NameFindResult found =
-      FindNames(*database_, text.toLatin1().toStdString(), kFindLimit);
+  const NameFindResult found = FindNames(*database_, text.toLatin1().toStdString(), kFindLimit);
   ui.tvFound->clear();
   for (const NameMatch& m : found.matches) {
     IndividImage person{};
@@ -201,8 +203,9 @@ void TForm1::btnFindClick() {
   if (found.matches.empty()) {
     ui.lblFound->setText(QStringLiteral("No name found."));
   } else if (found.more) {
-    ui.lblFound->setText(QStringLiteral("The first %1 names; there are more: type more of the name.")
-                             .arg(kFindLimit));
+    ui.lblFound->setText(
+        QStringLiteral("The first %1 names; there are more: type more of the name.")
+            .arg(kFindLimit));
   } else {
     ui.lblFound->setText(QString());
   }

@@ -76,7 +76,6 @@ class TForm1 : public QWidget, public TRecordHost {
   bool PrepareReorder();
 
  private:
-
   std::unique_ptr<CTEVDatabase> database_;
   std::string current_file_name_;
   bool read_only_ = false;

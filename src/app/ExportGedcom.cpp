@@ -59,16 +59,18 @@ void ExportGedcom(QWidget* owner, CTEVDatabase& db, const QString& database_path
   const auto count = [](int64_t n, const char* one, const char* more) {
     return QString::number(n) + ' ' + QString::fromLatin1(n == 1 ? one : more);
   };
-  QString text = QStringLiteral("Exported %1, %2, %3, %4 and %5.")
-                     .arg(count(counts.people, "person", "people"),
-                          count(counts.families, "family", "families"),
-                          count(counts.notes, "note", "notes"),
-                          count(counts.sources, "source", "sources"),
-                          count(counts.media, "media object", "media objects"));
+  QString text =
+      QStringLiteral("Exported %1, %2, %3, %4 and %5.")
+          .arg(count(counts.people, "person", "people"),
+               count(counts.families, "family", "families"), count(counts.notes, "note", "notes"),
+               count(counts.sources, "source", "sources"),
+               count(counts.media, "media object", "media objects"));
   if (counts.left_out > 0) text += QStringLiteral("\n\nLeft out: %1").arg(counts.left_out);
-  if (counts.phrases > 0) text += QStringLiteral("\nDamaged dates written as text: %1").arg(counts.phrases);
+  if (counts.phrases > 0)
+    text += QStringLiteral("\nDamaged dates written as text: %1").arg(counts.phrases);
   for (int i = 0; i < reasons.size() && i < kListedReasons; ++i) text += "\n" + reasons[i];
-  if (reasons.size() > kListedReasons) text += QStringLiteral("\n... and %1 more").arg(reasons.size() - kListedReasons);
+  if (reasons.size() > kListedReasons)
+    text += QStringLiteral("\n... and %1 more").arg(reasons.size() - kListedReasons);
   seams::ShowMessage(text, QString::fromLatin1(kTitle));
 }
 

@@ -30,37 +30,63 @@ TFileMapView::TFileMapView(QWidget* parent) : QWidget(parent) {
 
 QColor TFileMapView::TableColor(int table) {
   switch (table) {
-    case 0: return kFree;
-    case 1: return {0x8e, 0x6c, 0x3a};   // name records
-    case 2: return {0x1f, 0x77, 0xb4};   // individuals
-    case 3: return {0xd6, 0x27, 0x28};   // marriages
-    case 4: return {0x2c, 0xa0, 0x2c};   // notes
-    case 5: return {0xff, 0x7f, 0x0e};   // family links
-    case 6: return {0x94, 0x67, 0xbd};   // citations
-    case 10: return {0x17, 0xbe, 0xcf};  // index nodes
-    case 11: return {0x40, 0x40, 0x40};  // page maps
-    case 12: return {0xe3, 0x77, 0xc2};  // user-defined events
-    case 13: return {0xbc, 0xbd, 0x22};  // user-defined event types
-    case 20: return {0x7f, 0x7f, 0xff};  // multimedia
-    default: return QColor::fromHsv((table * 47) % 360, 120, 170);
+    case 0:
+      return kFree;
+    case 1:
+      return {0x8e, 0x6c, 0x3a};  // name records
+    case 2:
+      return {0x1f, 0x77, 0xb4};  // individuals
+    case 3:
+      return {0xd6, 0x27, 0x28};  // marriages
+    case 4:
+      return {0x2c, 0xa0, 0x2c};  // notes
+    case 5:
+      return {0xff, 0x7f, 0x0e};  // family links
+    case 6:
+      return {0x94, 0x67, 0xbd};  // citations
+    case 10:
+      return {0x17, 0xbe, 0xcf};  // index nodes
+    case 11:
+      return {0x40, 0x40, 0x40};  // page maps
+    case 12:
+      return {0xe3, 0x77, 0xc2};  // user-defined events
+    case 13:
+      return {0xbc, 0xbd, 0x22};  // user-defined event types
+    case 20:
+      return {0x7f, 0x7f, 0xff};  // multimedia
+    default:
+      return QColor::fromHsv((table * 47) % 360, 120, 170);
   }
 }
 
 QString TFileMapView::TableName(int table) {
   switch (table) {
-    case 0: return QStringLiteral("no table");
-    case 1: return QStringLiteral("name records");
-    case 2: return QStringLiteral("individuals");
-    case 3: return QStringLiteral("marriages");
-    case 4: return QStringLiteral("notes");
-    case 5: return QStringLiteral("family links");
-    case 6: return QStringLiteral("citations");
-    case 10: return QStringLiteral("index nodes");
-    case 11: return QStringLiteral("page maps");
-    case 12: return QStringLiteral("user-defined events");
-    case 13: return QStringLiteral("user-defined event types");
-    case 20: return QStringLiteral("multimedia");
-    default: return QStringLiteral("table %1").arg(table);
+    case 0:
+      return QStringLiteral("no table");
+    case 1:
+      return QStringLiteral("name records");
+    case 2:
+      return QStringLiteral("individuals");
+    case 3:
+      return QStringLiteral("marriages");
+    case 4:
+      return QStringLiteral("notes");
+    case 5:
+      return QStringLiteral("family links");
+    case 6:
+      return QStringLiteral("citations");
+    case 10:
+      return QStringLiteral("index nodes");
+    case 11:
+      return QStringLiteral("page maps");
+    case 12:
+      return QStringLiteral("user-defined events");
+    case 13:
+      return QStringLiteral("user-defined event types");
+    case 20:
+      return QStringLiteral("multimedia");
+    default:
+      return QStringLiteral("table %1").arg(table);
   }
 }
 
@@ -80,7 +106,7 @@ QImage TFileMapView::Render(const FileMap& map, const std::set<std::pair<int, in
     pale[static_cast<size_t>(t)] = Pale(TableColor(t));
   }
   const QRgb no_table = NoTableColor().rgb();
-  const QRgb stripe = qRgb(0x30, 0x30, 0x30);       // on a page of a table
+  const QRgb stripe = qRgb(0x30, 0x30, 0x30);        // on a page of a table
   const QRgb light_stripe = qRgb(0xb8, 0xb8, 0xb8);  // on a page of no table
   const int edge = std::max(1, cell / 5);            // the width of a problem outline
   const QRgb red = ProblemColor().rgb();
@@ -104,7 +130,8 @@ QImage TFileMapView::Render(const FileMap& map, const std::set<std::pair<int, in
         for (int dx = 0; dx < cell; ++dx) {
           QRgb c = colour;
           if (page.past_end && (dx + dy) % 4 == 3) c = page.table != 0 ? stripe : light_stripe;
-          if (problem && (cell < 3 || dx < edge || dy < edge || dx >= cell - edge || dy >= cell - edge)) {
+          if (problem &&
+              (cell < 3 || dx < edge || dy < edge || dx >= cell - edge || dy >= cell - edge)) {
             c = red;
           }
           line[dx] = c;
@@ -133,7 +160,9 @@ void TFileMapView::SetMap(FileMap map, std::set<std::pair<int, int>> problems) {
 int TFileMapView::MaxCellSize() const {
   const int64_t regions = std::max<int64_t>(1, static_cast<int64_t>(map_.regions.size()));
   int cell = 24;
-  while (cell > 2 && (kLabelWidth + kColumns * cell) * regions * RegionHeight(cell) > (int64_t{32} << 20)) --cell;
+  while (cell > 2 &&
+         (kLabelWidth + kColumns * cell) * regions * RegionHeight(cell) > (int64_t{32} << 20))
+    --cell;
   return cell;
 }
 
@@ -147,10 +176,12 @@ void TFileMapView::SetCellSize(int pixels) {
 QSize TFileMapView::sizeHint() const { return image_.size(); }
 
 QPoint TFileMapView::CellOrigin(int region, int page) const {
-  if (region < 0 || region >= static_cast<int>(map_.regions.size()) || page < 0 || page >= kPageSize) {
+  if (region < 0 || region >= static_cast<int>(map_.regions.size()) || page < 0 ||
+      page >= kPageSize) {
     return {-1, -1};
   }
-  return {kLabelWidth + (page % kColumns) * cell_, region * RegionHeight(cell_) + (page / kColumns) * cell_};
+  return {kLabelWidth + (page % kColumns) * cell_,
+          region * RegionHeight(cell_) + (page / kColumns) * cell_};
 }
 
 bool TFileMapView::PageAt(const QPoint& point, int& region, int& page) const {
@@ -200,18 +231,22 @@ QString TFileMapView::Legend() const {
     for (const MapPage& p : pages) present.insert(p.table);
   }
   const auto swatch = [](QRgb colour, const QString& name) {
-    return QStringLiteral("<span style=\"background-color:%1; border:1px solid #808080\">&nbsp;&nbsp;&nbsp;&nbsp;</span>&nbsp;%2 &nbsp; ")
+    return QStringLiteral(
+               "<span style=\"background-color:%1; border:1px solid "
+               "#808080\">&nbsp;&nbsp;&nbsp;&nbsp;</span>&nbsp;%2 &nbsp; ")
         .arg(QColor(colour).name(), name.toHtmlEscaped());
   };
   QString html;
   for (int t : present) {
-    if (t != 0) html += swatch(TableColor(t).rgb(), QStringLiteral("%1 %2").arg(t).arg(TableName(t)));
+    if (t != 0)
+      html += swatch(TableColor(t).rgb(), QStringLiteral("%1 %2").arg(t).arg(TableName(t)));
   }
   html += swatch(TableColor(0).rgb(), QStringLiteral("no table"));
   html += swatch(NoTableColor().rgb(), QStringLiteral("a table that does not exist"));
   html += swatch(Pale(TableColor(2)), QStringLiteral("pale: not counted"));
   html += QStringLiteral("<b>////</b>&nbsp;past the end of the file &nbsp; ");
-  html += QStringLiteral("<span style=\"border:1px solid red;color:red\">[&nbsp;&nbsp;]</span>&nbsp;a problem");
+  html += QStringLiteral(
+      "<span style=\"border:1px solid red;color:red\">[&nbsp;&nbsp;]</span>&nbsp;a problem");
   return html;
 }
 

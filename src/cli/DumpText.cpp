@@ -9,7 +9,6 @@
 namespace kinscope::dump {
 namespace {
 
-
 std::string Scalar(const json& v) {
   if (v.is_null()) return "-";
   if (v.is_string()) return v.get<std::string>();
@@ -26,7 +25,8 @@ std::string Scalar(const json& v) {
 }
 
 // Rows of cells, each column padded to its widest cell.
-std::string Table(const std::vector<std::vector<std::string>>& rows, const std::string& indent = "") {
+std::string Table(const std::vector<std::vector<std::string>>& rows,
+                  const std::string& indent = "") {
   std::vector<size_t> widths;
   for (const auto& row : rows) {
     widths.resize(std::max(widths.size(), row.size()));
@@ -69,7 +69,8 @@ std::string Object(const json& doc) {
       tables += "\n" + key + ":\n" + ObjectTable(value, "  ");
     } else if (value.is_object()) {
       std::string joined;
-      for (const auto& [k, v] : value.items()) joined += (joined.empty() ? "" : ", ") + k + " " + Scalar(v);
+      for (const auto& [k, v] : value.items())
+        joined += (joined.empty() ? "" : ", ") + k + " " + Scalar(v);
       rows.push_back({key, joined});
     } else {
       rows.push_back({key, Scalar(value)});
@@ -78,7 +79,8 @@ std::string Object(const json& doc) {
   return Table(rows) + tables;
 }
 
-void Fields(const json& fields, const std::string& indent, std::vector<std::vector<std::string>>& rows) {
+void Fields(const json& fields, const std::string& indent,
+            std::vector<std::vector<std::string>>& rows) {
   for (const json& f : fields) {
     const json& v = f["value"];
     std::string value;

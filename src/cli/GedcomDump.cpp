@@ -27,9 +27,10 @@ int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out
   gedcom::Options options;
   options.version = version;
   options.now = std::time(nullptr);
-  options.file_name = fs::path(out_path.empty() ? fs::path(database).stem().string() + ".ged" : out_path)
-                          .filename()
-                          .string();
+  options.file_name =
+      fs::path(out_path.empty() ? fs::path(database).stem().string() + ".ged" : out_path)
+          .filename()
+          .string();
   options.report = [](const std::string& place, const std::string& reason) {
     std::cerr << "kinscope-dump: " << place << ": " << reason << "\n";
   };
@@ -38,7 +39,8 @@ int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out
   options.progress = [terminal, &shown](int64_t done, int64_t total) {
     if (terminal && total > kLargeFile) {
       const int percent = static_cast<int>(done * 100 / total);
-      if (percent != shown) std::cerr << "\rkinscope-dump: exporting, " << percent << "%" << std::flush;
+      if (percent != shown)
+        std::cerr << "\rkinscope-dump: exporting, " << percent << "%" << std::flush;
       shown = percent;
     }
     return g_interrupted == 0;
@@ -59,7 +61,8 @@ int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out
     return kCannotOpen;
   }
   if (outcome == gedcom::Outcome::kWriteFailed) {
-    std::cerr << "kinscope-dump: cannot write " << (out_path.empty() ? "standard output" : out_path) << "\n";
+    std::cerr << "kinscope-dump: cannot write " << (out_path.empty() ? "standard output" : out_path)
+              << "\n";
     return kCannotOpen;
   }
   if (counts.left_out > 0) {

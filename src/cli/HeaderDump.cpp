@@ -67,7 +67,9 @@ Result Header(CTEVDatabase& db) {
         tables.push_back({{"table", t}, {"pages", pages[static_cast<size_t>(t)]}});
       }
     }
-    maps.push_back({{"region", r}, {"first_byte", map[0]}, {"tables", tables},
+    maps.push_back({{"region", r},
+                    {"first_byte", map[0]},
+                    {"tables", tables},
                     {"pages_of_no_table", foreign}});
   }
   doc["page_maps"] = maps;

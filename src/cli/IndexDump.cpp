@@ -70,8 +70,8 @@ struct Row {
   int32_t node = 0;
   std::string name;  // UTF-8
   int32_t rin = 0;
-  std::string key;   // UTF-8
-  int32_t run = 0;   // index: the run the node is in, 0 for none
+  std::string key;    // UTF-8
+  int32_t run = 0;    // index: the run the node is in, 0 for none
   std::string birth;  // find
 };
 
@@ -93,7 +93,8 @@ TreeFaults WalkIndex(CTEVDatabase& db, int& runs, Emit&& emit) {
     row.rin = 0;
     if (entry.name_read != 0) {
       const uint8_t* text = entry.name.data() + iname::kText;
-      AppendLatin1(row.name, text, std::char_traits<char>::length(reinterpret_cast<const char*>(text)));
+      AppendLatin1(row.name, text,
+                   std::char_traits<char>::length(reinterpret_cast<const char*>(text)));
       row.rin = DecodeI32(entry.name.data(), iname::kOwnerId);
     }
     row.key.clear();
@@ -161,13 +162,27 @@ class Writer {
     buffer_ += '"';
     for (const char ch : text) {
       switch (ch) {
-        case '"': buffer_ += "\\\""; break;
-        case '\\': buffer_ += "\\\\"; break;
-        case '\b': buffer_ += "\\b"; break;
-        case '\f': buffer_ += "\\f"; break;
-        case '\n': buffer_ += "\\n"; break;
-        case '\r': buffer_ += "\\r"; break;
-        case '\t': buffer_ += "\\t"; break;
+        case '"':
+          buffer_ += "\\\"";
+          break;
+        case '\\':
+          buffer_ += "\\\\";
+          break;
+        case '\b':
+          buffer_ += "\\b";
+          break;
+        case '\f':
+          buffer_ += "\\f";
+          break;
+        case '\n':
+          buffer_ += "\\n";
+          break;
+        case '\r':
+          buffer_ += "\\r";
+          break;
+        case '\t':
+          buffer_ += "\\t";
+          break;
         default:
           if (static_cast<unsigned char>(ch) < 0x20) {
             char escape[8];
@@ -220,7 +235,9 @@ using Cells5 = std::array<std::string_view, 5>;
 // The cells of a row, in the columns' order.
 Cells5 Cells(const Row& row, bool find, Digits& digits) {
   return {digits.Of(0, row.node), row.name, digits.Of(1, row.rin), row.key,
-          find ? std::string_view(row.birth) : row.run == 0 ? "-" : digits.Of(2, row.run)};
+          find           ? std::string_view(row.birth)
+          : row.run == 0 ? "-"
+                         : digits.Of(2, row.run)};
 }
 
 template <typename CellList>
@@ -264,9 +281,12 @@ Result Index(CTEVDatabase& db) {
   const ReadCacheScope cache(db);
   json nodes = json::array();
   int runs = 0;
-  const TreeFaults faults = WalkIndex(db, runs, [&](const Row& row) { nodes.push_back(Describe(row, false)); });
-  json doc = {{"root", db.HeaderI32(kHdrRootNode2)}, {"sound", faults.Sound()},
-              {"runs", runs}, {"nodes", nodes}};
+  const TreeFaults faults =
+      WalkIndex(db, runs, [&](const Row& row) { nodes.push_back(Describe(row, false)); });
+  json doc = {{"root", db.HeaderI32(kHdrRootNode2)},
+              {"sound", faults.Sound()},
+              {"runs", runs},
+              {"nodes", nodes}};
   if (!faults.Sound()) return {doc, kProblems, kIndexDamaged};
   return {doc, kOk, ""};
 }

@@ -24,18 +24,30 @@ struct Kind {
 
 Kind KindOf(int32_t code) {
   switch (code) {
-    case kIndividualCode: return {&individ::kLayout, &kIndividTable};
-    case kMarriageCode: return {&marr::kLayout, &kMarrTable};
-    case kFamilyCode: return {&famlink::kLayout, &kFamLinkTable};
-    case kNameCode: return {&namerec::kLayout, nullptr};
-    case kNoteCode: return {&note::kLayout, &kNoteTable};
-    case kIndivNameCode: return {&iname::kLayout, nullptr};
-    case kCitationCode: return {&cit::kLayout, &kCitTable};
-    case kUserDefinedCode: return {&userev::kLayout, &kUserEvTable};
-    case kUDEventTypeCode: return {&uetype::kLayout, &kUserEvTypeTable};
-    case kMediaCode: return {&media::kLayout, &kMediaTable};
-    case kIndivIndexCode: return {&indexnode::kLayout, &kIndexNodeTable};
-    default: return {nullptr, nullptr};
+    case kIndividualCode:
+      return {&individ::kLayout, &kIndividTable};
+    case kMarriageCode:
+      return {&marr::kLayout, &kMarrTable};
+    case kFamilyCode:
+      return {&famlink::kLayout, &kFamLinkTable};
+    case kNameCode:
+      return {&namerec::kLayout, nullptr};
+    case kNoteCode:
+      return {&note::kLayout, &kNoteTable};
+    case kIndivNameCode:
+      return {&iname::kLayout, nullptr};
+    case kCitationCode:
+      return {&cit::kLayout, &kCitTable};
+    case kUserDefinedCode:
+      return {&userev::kLayout, &kUserEvTable};
+    case kUDEventTypeCode:
+      return {&uetype::kLayout, &kUserEvTypeTable};
+    case kMediaCode:
+      return {&media::kLayout, &kMediaTable};
+    case kIndivIndexCode:
+      return {&indexnode::kLayout, &kIndexNodeTable};
+    default:
+      return {nullptr, nullptr};
   }
 }
 
@@ -46,9 +58,12 @@ std::string TypeName(int32_t code) {
 
 int64_t Integer(const FieldSpec& f, const uint8_t* at) {
   switch (f.width) {
-    case 1: return f.is_signed ? int64_t{DecodeI8(at, 0)} : int64_t{DecodeU8(at, 0)};
-    case 2: return f.is_signed ? int64_t{DecodeI16(at, 0)} : int64_t{DecodeU16(at, 0)};
-    default: return f.is_signed ? int64_t{DecodeI32(at, 0)} : int64_t{DecodeU32(at, 0)};
+    case 1:
+      return f.is_signed ? int64_t{DecodeI8(at, 0)} : int64_t{DecodeU8(at, 0)};
+    case 2:
+      return f.is_signed ? int64_t{DecodeI16(at, 0)} : int64_t{DecodeU16(at, 0)};
+    default:
+      return f.is_signed ? int64_t{DecodeI32(at, 0)} : int64_t{DecodeU32(at, 0)};
   }
 }
 
@@ -70,8 +85,7 @@ std::string LinkedText(CTEVDatabase& db, int32_t code, int32_t offset) {
   return Latin1(name.data() + iname::kText, kINameTextMax);
 }
 
-json Field(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes,
-                     const FieldSpec& f) {
+json Field(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes, const FieldSpec& f) {
   const uint8_t* at = bytes + f.offset;
   json j = {{"name", f.name}, {"offset", f.offset}, {"width", f.width}};
   switch (f.kind) {
@@ -98,19 +112,33 @@ json Field(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes,
       j["text"] = text;
       break;
     }
-    case FieldKind::kText: j["value"] = Latin1(at, f.width); break;
-    case FieldKind::kDate: j["value"] = DateValue(at); break;
-    case FieldKind::kEvent: j["value"] = Fields(db, event::kLayout, at); break;
-    case FieldKind::kOrdinance: j["value"] = Fields(db, ordinance::kLayout, at); break;
-    case FieldKind::kFlags: j["value"] = at[0]; j["hex"] = Hex(at, 1); break;
-    case FieldKind::kBytes: j["value"] = Hex(at, f.width); break;
+    case FieldKind::kText:
+      j["value"] = Latin1(at, f.width);
+      break;
+    case FieldKind::kDate:
+      j["value"] = DateValue(at);
+      break;
+    case FieldKind::kEvent:
+      j["value"] = Fields(db, event::kLayout, at);
+      break;
+    case FieldKind::kOrdinance:
+      j["value"] = Fields(db, ordinance::kLayout, at);
+      break;
+    case FieldKind::kFlags:
+      j["value"] = at[0];
+      j["hex"] = Hex(at, 1);
+      break;
+    case FieldKind::kBytes:
+      j["value"] = Hex(at, f.width);
+      break;
   }
   return j;
 }
 
 json Fields(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes) {
   json fields = json::array();
-  for (size_t i = 0; i < layout.count; ++i) fields.push_back(Field(db, layout, bytes, layout.fields[i]));
+  for (size_t i = 0; i < layout.count; ++i)
+    fields.push_back(Field(db, layout, bytes, layout.fields[i]));
   return fields;
 }
 
@@ -145,7 +173,7 @@ Result Record(CTEVDatabase& db, int32_t code, int32_t number, bool with_bytes) {
     const TableSpec& t = *kind.table;
     if (db.ReadRecord(bytes.data(), t.size, number, t.table, t.per_page) == 0) {
       failure = db.LocateRecord(number, t.table, t.size, t.per_page) == 0 ? "is not in the file"
-                                                                           : "reads short";
+                                                                          : "reads short";
     }
   } else if (code == kNameCode) {
     NameRecImage image{};
@@ -162,8 +190,10 @@ Result Record(CTEVDatabase& db, int32_t code, int32_t number, bool with_bytes) {
   }
   const std::string what = std::string(kRecordTypeNames[code]) + " " + std::to_string(number);
   if (!failure.empty()) return {nullptr, kNoRecord, what + " " + failure};
-  json doc = {{"type", kRecordTypeNames[code]}, {"code", code}, {"number", number},
-                        {"kind", kind.layout->kind}};
+  json doc = {{"type", kRecordTypeNames[code]},
+              {"code", code},
+              {"number", number},
+              {"kind", kind.layout->kind}};
   if (kind.table != nullptr) {
     doc["table"] = kind.table->table;
     doc["file_offset"] =

@@ -69,10 +69,10 @@ int main(int argc, char** argv) {
   const int opened = db.OpenDatabase(path, 1);
   if (opened != kOpenOk) {
     // The system's error code: errno on POSIX, GetLastError on Windows.
-    const std::string why = opened == kOpenCorrupt
-                                ? "the file is corrupt (header, page map or page-count table)"
-                                : "cannot open the file (error " +
-                                      std::to_string(platform::LastError()) + ")";
+    const std::string why =
+        opened == kOpenCorrupt
+            ? "the file is corrupt (header, page map or page-count table)"
+            : "cannot open the file (error " + std::to_string(platform::LastError()) + ")";
     std::cerr << "kinscope-dump: " << path << ": " << why << "\n";
     return dump::kCannotOpen;
   }

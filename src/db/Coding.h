@@ -28,8 +28,7 @@ inline int16_t DecodeI16(const uint8_t* image, size_t offset) {
 }
 
 inline uint32_t DecodeU32(const uint8_t* image, size_t offset) {
-  return static_cast<uint32_t>(image[offset]) |
-         (static_cast<uint32_t>(image[offset + 1]) << 8) |
+  return static_cast<uint32_t>(image[offset]) | (static_cast<uint32_t>(image[offset + 1]) << 8) |
          (static_cast<uint32_t>(image[offset + 2]) << 16) |
          (static_cast<uint32_t>(image[offset + 3]) << 24);
 }

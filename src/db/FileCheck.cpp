@@ -182,7 +182,8 @@ void Checker::Maps() {
       const int counted = db_.PageCount(r, t);
       const int mapped = pages[static_cast<size_t>(t)];
       if (t == kPageMapTable || counted == mapped) continue;
-      const Severity severity = counted < 0 || counted > mapped ? Severity::kDamage : Severity::kUnusual;
+      const Severity severity =
+          counted < 0 || counted > mapped ? Severity::kDamage : Severity::kUnusual;
       Add(severity, region + " table " + Num(t),
           "the page-count table gives " + Num(counted) + " pages, the page map " + Num(mapped),
           kPageCountOffset + (int64_t{r} * kTableCount + t - 1) * 2);
@@ -221,8 +222,10 @@ void Checker::NameChains() {
         add("its previous link is " + Num(DecodeI32(name.data(), iname::kPrevious)) + ", not " +
             Num(previous));
       }
-      if (DecodeU8(name.data(), iname::kType) == 1 && DecodeI32(name.data(), iname::kOwnerId) != rin) {
-        add("its owner is " + Num(DecodeI32(name.data(), iname::kOwnerId)) + ", not the individual");
+      if (DecodeU8(name.data(), iname::kType) == 1 &&
+          DecodeI32(name.data(), iname::kOwnerId) != rin) {
+        add("its owner is " + Num(DecodeI32(name.data(), iname::kOwnerId)) +
+            ", not the individual");
       }
       previous = at;
       at = DecodeI32(name.data(), iname::kNext);
@@ -236,7 +239,9 @@ void Checker::Chains(const TableSpec& t, int32_t code, const char* what, size_t 
   ForEach(t, [&](int32_t n, const uint8_t* r) {
     links[n] = {DecodeI32(r, next_at), DecodeI32(r, prev_at)};
   });
-  const auto add = [&](int32_t n, std::string text) { AddRecord(t, code, what, n, std::move(text)); };
+  const auto add = [&](int32_t n, std::string text) {
+    AddRecord(t, code, what, n, std::move(text));
+  };
   std::set<int32_t> reached;
   for (const auto& [n, link] : links) {
     if (link.second != 0) continue;  // chains start at a record without a previous one
@@ -301,20 +306,23 @@ void CheckReport::Add(Finding finding) {
 }
 
 size_t CheckReport::Count(Severity severity) const {
-  return static_cast<size_t>(std::count_if(findings.begin(), findings.end(),
-                                           [severity](const Finding& f) { return f.severity == severity; }));
+  return static_cast<size_t>(
+      std::count_if(findings.begin(), findings.end(),
+                    [severity](const Finding& f) { return f.severity == severity; }));
 }
 
 std::string CheckSummary(const CheckReport& report) {
   const size_t n = report.findings.size();
-  if (n == 0) return report.cancelled ? "stopped: no problems found so far" : "clean: no problems found";
+  if (n == 0)
+    return report.cancelled ? "stopped: no problems found so far" : "clean: no problems found";
   return std::to_string(n) + (n == 1 ? " problem found: " : " problems found: ") +
          std::to_string(report.Count(Severity::kDamage)) + " damage, " +
          std::to_string(report.Count(Severity::kUnusual)) + " unusual" +
          (report.cancelled ? " (stopped before the end)" : "");
 }
 
-CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path, const CheckProgress& progress) {
+CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path,
+                          const CheckProgress& progress) {
   CheckReport report;
   Checker c(db, progress, report);
   if (c.Step(0)) c.Header();
@@ -328,11 +336,14 @@ CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path, const Check
   if (c.Step(5)) c.Chains(kMediaTable, kMediaCode, "multimedia", media::kNext, media::kPrevious);
   if (c.Step(6)) {
     c.InRange(kMarrTable, kMarriageCode, "marriage",
-              {{marr::kHusband, &kIndividTable}, {marr::kWife, &kIndividTable},
-               {marr::kChild, &kFamLinkTable}, {marr::kHusNextMar, &kMarrTable},
+              {{marr::kHusband, &kIndividTable},
+               {marr::kWife, &kIndividTable},
+               {marr::kChild, &kFamLinkTable},
+               {marr::kHusNextMar, &kMarrTable},
                {marr::kWifeNextMar, &kMarrTable}});
     c.InRange(kFamLinkTable, kFamilyCode, "family link",
-              {{famlink::kMarriage, &kMarrTable}, {famlink::kIndi, &kIndividTable},
+              {{famlink::kMarriage, &kMarrTable},
+               {famlink::kIndi, &kIndividTable},
                {famlink::kNextYoungerSibling, &kFamLinkTable},
                {famlink::kNextParents, &kFamLinkTable}});
   }
@@ -357,14 +368,15 @@ int64_t FileSizeOf(const CTEVDatabase& db) {
   if (db.ReadAt(high - 1, &byte, 1) == 1) return high;
   while (high - low > 1) {
     const int64_t mid = low + (high - low) / 2;
-    if (db.ReadAt(mid - 1, &byte, 1) == 1) low = mid; else high = mid;
+    if (db.ReadAt(mid - 1, &byte, 1) == 1) low = mid;
+    else high = mid;
   }
   return db.ReadAt(0, &byte, 1) == 1 ? high : 0;
 }
 
 const TableSpec* TableSpecOf(int table) {
-  static const TableSpec* const kSpecs[] = {&kIndividTable, &kMarrTable,      &kNoteTable,
-                                            &kFamLinkTable, &kCitTable,       &kIndexNodeTable,
+  static const TableSpec* const kSpecs[] = {&kIndividTable, &kMarrTable,       &kNoteTable,
+                                            &kFamLinkTable, &kCitTable,        &kIndexNodeTable,
                                             &kUserEvTable,  &kUserEvTypeTable, &kMediaTable};
   for (const TableSpec* s : kSpecs) {
     if (s->table == table) return s;
@@ -374,9 +386,9 @@ const TableSpec* TableSpecOf(int table) {
 
 int32_t RecordCodeOfTable(int table) {
   static const std::pair<int, int32_t> kCodes[] = {
-      {2, kIndividualCode}, {3, kMarriageCode}, {4, kNoteCode},         {5, kFamilyCode},
-      {6, kCitationCode},   {10, kIndivIndexCode}, {12, kUserDefinedCode}, {13, kUDEventTypeCode},
-      {20, kMediaCode}};
+      {2, kIndividualCode},   {3, kMarriageCode},     {4, kNoteCode},
+      {5, kFamilyCode},       {6, kCitationCode},     {10, kIndivIndexCode},
+      {12, kUserDefinedCode}, {13, kUDEventTypeCode}, {20, kMediaCode}};
   for (const auto& [t, code] : kCodes) {
     if (t == table) return code;
   }
@@ -411,14 +423,16 @@ FileMap ReadFileMap(const CTEVDatabase& db) {
         page.counted = position < db.PageCount(r, t);
         const TableSpec* spec = TableSpecOf(t);
         if (spec != nullptr && page.counted) {
-          const int64_t first = before[static_cast<size_t>(t)] + int64_t{position} * spec->per_page + 1;
+          const int64_t first =
+              before[static_cast<size_t>(t)] + int64_t{position} * spec->per_page + 1;
           if (first >= 1 && first <= INT32_MAX) page.first_record = static_cast<int32_t>(first);
         }
       }
     }
     for (int t = 1; t <= kTableCount; ++t) {
       const TableSpec* spec = TableSpecOf(t);
-      if (spec != nullptr) before[static_cast<size_t>(t)] += int64_t{db.PageCount(r, t)} * spec->per_page;
+      if (spec != nullptr)
+        before[static_cast<size_t>(t)] += int64_t{db.PageCount(r, t)} * spec->per_page;
     }
   }
   return m;

@@ -36,8 +36,8 @@ constexpr int32_t kNoRecordCode = -1;
 
 struct Finding {
   Severity severity = Severity::kDamage;
-  std::string place;  // where, in words: "individual 3", "region 0 page 7999", "header"
-  std::string what;   // what is wrong, in words
+  std::string place;             // where, in words: "individual 3", "region 0 page 7999", "header"
+  std::string what;              // what is wrong, in words
   int32_t code = kNoRecordCode;  // record-type code of the record concerned
   int32_t number = 0;            // its record number, node number or file offset
   int region = -1;               // region (0 to 30) the bytes concerned lie in, or -1
@@ -82,12 +82,12 @@ int64_t FileSizeOf(const CTEVDatabase& db);
 
 // One page of the map.
 struct MapPage {
-  uint8_t byte = 0;            // the page map's byte, as stored
-  uint8_t table = 0;           // the table (1 to 32) it names; 0 for none
-  bool counted = false;        // among the pages the page-count table counts for the table
-  bool past_end = false;       // the page does not lie whole inside the file
-  int32_t first_record = 0;    // number of its first record for tables whose records
-                               // are numbered (TableSpecOf), else 0
+  uint8_t byte = 0;          // the page map's byte, as stored
+  uint8_t table = 0;         // the table (1 to 32) it names; 0 for none
+  bool counted = false;      // among the pages the page-count table counts for the table
+  bool past_end = false;     // the page does not lie whole inside the file
+  int32_t first_record = 0;  // number of its first record for tables whose records
+                             // are numbered (TableSpecOf), else 0
 };
 
 struct FileMap {

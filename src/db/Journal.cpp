@@ -73,7 +73,8 @@ bool WalkRecords(platform::FileHandle file, uint64_t end, uint32_t records, uint
     }
     const uint32_t length = DecodeU32(head, 8);
     const auto offset = static_cast<int64_t>(DecodeU64(head, 0));
-    if (length > JournalWriter::kPage || offset < 0 || at + kRecordHead + length + kRecordTail > end) {
+    if (length > JournalWriter::kPage || offset < 0 ||
+        at + kRecordHead + length + kRecordTail > end) {
       return false;
     }
     uint8_t tail[kRecordTail];
@@ -130,11 +131,12 @@ void ReadJournal(const std::string& db_path, Reading& reading) {
     platform::Close(file);
     return;
   }
-  const Slot& slot = !sound[1] || (sound[0] && slots[0].sequence > slots[1].sequence) ? slots[0]
-                                                                                      : slots[1];
+  const Slot& slot =
+      !sound[1] || (sound[0] && slots[0].sequence > slots[1].sequence) ? slots[0] : slots[1];
   uint64_t sum = 0;
   if (slot.end >= kHeaderArea && slot.end <= static_cast<uint64_t>(size) &&
-      WalkRecords(file, slot.end, slot.records, sum, [](int64_t, const uint8_t*, size_t) { return true; }) &&
+      WalkRecords(file, slot.end, slot.records, sum,
+                  [](int64_t, const uint8_t*, size_t) { return true; }) &&
       sum == slot.sum) {
     reading.state = JournalState::kValid;
     reading.file = file;
@@ -267,10 +269,9 @@ bool JournalWriter::Save(platform::FileHandle db, int64_t offset, size_t count) 
   // The records, then the header that counts them, each made durable before
   // the next step; the journal's own name is made durable before the
   // database is first written.
-  const bool written =
-      seam.WriteAt(journal_, static_cast<int64_t>(end_), batch.data(), batch.size()) ==
-          batch.size() &&
-      seam.Sync(journal_);
+  const bool written = seam.WriteAt(journal_, static_cast<int64_t>(end_), batch.data(),
+                                    batch.size()) == batch.size() &&
+                       seam.Sync(journal_);
   if (written) {
     records_ += added;
     end_ += batch.size();

@@ -17,9 +17,9 @@ class CTEVDatabase;
 // An index entry: the node, the owner of its name and the name itself.
 struct NameMatch {
   int32_t node = 0;
-  int32_t rin = 0;      // nOwnerId of the individual's name record
-  std::string name;     // the name text as stored (8-bit)
-  WideText key;         // its key, as the index orders it
+  int32_t rin = 0;   // nOwnerId of the individual's name record
+  std::string name;  // the name text as stored (8-bit)
+  WideText key;      // its key, as the index orders it
 };
 
 struct NameFindResult {

@@ -21,9 +21,7 @@ bool NameLinkSound(int32_t link, int32_t area_start, int32_t area_end) {
 }
 
 // Widens one byte with sign extension.
-char16_t Widen(uint8_t byte) {
-  return static_cast<char16_t>(byte < 0x80 ? byte : 0xff00 | byte);
-}
+char16_t Widen(uint8_t byte) { return static_cast<char16_t>(byte < 0x80 ? byte : 0xff00 | byte); }
 
 // At most capacity - 1 characters of `text`, trimmed of blanks at both
 // ends when asked.
@@ -66,13 +64,13 @@ int ReadINameText(CTEVDatabase& db, WideText& text, uint8_t& type, int32_t offse
 void WidenINameText(const INameRecImage& image, WideText& text) {
   const uint8_t* from = image.data() + iname::kText;
   const void* end = std::memchr(from, 0, kINameTextMax);
-  text.resize(end == nullptr ? kINameTextMax : static_cast<size_t>(static_cast<const uint8_t*>(end) - from));
+  text.resize(end == nullptr ? kINameTextMax
+                             : static_cast<size_t>(static_cast<const uint8_t*>(end) - from));
   for (size_t i = 0; i < text.size(); ++i) text[i] = Widen(from[i]);
 }
 
-void SplitName(std::u16string_view text, WideText& given, size_t given_capacity,
-               WideText& surname, size_t surname_capacity, WideText& suffix,
-               size_t suffix_capacity) {
+void SplitName(std::u16string_view text, WideText& given, size_t given_capacity, WideText& surname,
+               size_t surname_capacity, WideText& suffix, size_t suffix_capacity) {
   given.clear();
   surname.clear();
   suffix.clear();
@@ -127,8 +125,7 @@ void MakeNameKey(std::u16string_view text, WideText& key, size_t capacity) {
   key.resize(std::min(key.size(), capacity == 0 ? 0 : capacity - 1));
 }
 
-int32_t CompareNameKey(CTEVDatabase& db, std::u16string_view key, int32_t offset,
-                       LinkCheck check) {
+int32_t CompareNameKey(CTEVDatabase& db, std::u16string_view key, int32_t offset, LinkCheck check) {
   WideText text;
   uint8_t type = 0;
   if (ReadINameText(db, text, type, offset, check) == 0) return -1;

@@ -43,9 +43,8 @@ void WidenINameText(const INameRecImage& image, WideText& text);
 // (between the first and the last "/") and suffix (after the last "/"), each
 // cut to its capacity - 1 characters and then trimmed of blanks. A text
 // without a slash is all given part, cut but not trimmed.
-void SplitName(std::u16string_view text, WideText& given, size_t given_capacity,
-               WideText& surname, size_t surname_capacity, WideText& suffix,
-               size_t suffix_capacity);
+void SplitName(std::u16string_view text, WideText& given, size_t given_capacity, WideText& surname,
+               size_t surname_capacity, WideText& suffix, size_t suffix_capacity);
 
 // Removes blanks (U+0020 only) from both ends of `text`.
 void TrimBlanks(WideText& text);

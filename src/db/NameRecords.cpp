@@ -63,7 +63,9 @@ int CTEVDatabase::StoreINameText(int32_t offset, const INameRecImage& image) {
   if (length > 0 && IsOpen() &&
       at + static_cast<int64_t>(length) <= std::numeric_limits<int32_t>::max()) {
     written = WriteAt(static_cast<int32_t>(at), image.data() + kINameRecHead,
-                      static_cast<int32_t>(length)) == 1 ? length : 0;
+                      static_cast<int32_t>(length)) == 1
+                  ? length
+                  : 0;
   }
   modified_ = true;
   return written >= 1 ? 1 : 0;

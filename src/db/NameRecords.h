@@ -19,9 +19,9 @@
 namespace kinscope {
 
 constexpr size_t kNameRecHead = 13;
-constexpr size_t kNameRecRead = 269;    // head and at most 255 characters and a zero byte
+constexpr size_t kNameRecRead = 269;  // head and at most 255 characters and a zero byte
 constexpr size_t kINameRecHead = 15;
-constexpr size_t kINameRecRead = 271;   // head and up to 256 text bytes
+constexpr size_t kINameRecRead = 271;  // head and up to 256 text bytes
 constexpr size_t kINameTextMax = 256;
 
 // A name record as read: 269 bytes, the last one always zero.

@@ -85,7 +85,8 @@ int CTEVDatabase::MappedPages(int region, int table) const {
       table > kTableCount) {
     return 0;
   }
-  const std::vector<int16_t>* pages = Group(static_cast<size_t>(region), static_cast<size_t>(table));
+  const std::vector<int16_t>* pages =
+      Group(static_cast<size_t>(region), static_cast<size_t>(table));
   return pages == nullptr ? 0 : static_cast<int>(pages->size());
 }
 
@@ -106,7 +107,8 @@ int64_t CTEVDatabase::LocateRecord(int32_t number, int table, int size, int per_
   // The page: a position in the table's group of this region. A count larger
   // than the pages the map gives the table finds nothing, rather than a page
   // of the next table's group.
-  const std::vector<int16_t>* pages = Group(static_cast<size_t>(region), static_cast<size_t>(table));
+  const std::vector<int16_t>* pages =
+      Group(static_cast<size_t>(region), static_cast<size_t>(table));
   const int64_t k = number - cumulative;
   const int64_t position = (k - 1) / per_page;
   if (pages == nullptr || position >= static_cast<int64_t>(pages->size())) return 0;
@@ -116,8 +118,7 @@ int64_t CTEVDatabase::LocateRecord(int32_t number, int table, int size, int per_
   return region * kRegionSize + int64_t{page} * kPageSize + slot * size + kRegionBase;
 }
 
-int CTEVDatabase::ReadRecord(uint8_t* buffer, int size, int32_t number, int table,
-                             int per_page) {
+int CTEVDatabase::ReadRecord(uint8_t* buffer, int size, int32_t number, int table, int per_page) {
   if (size < 1) return 0;
   std::memset(buffer, 0, static_cast<size_t>(size));
   const int64_t offset = LocateRecord(number, table, size, per_page);

@@ -131,9 +131,8 @@ FileHandle CreateNew(const std::string& path) {
 FileHandle OpenAppend(const std::string& path) {
   if (HasZero(path)) return kNoFile;
   // Without waiting: a named pipe standing there must not block the open.
-  return OwnRegularFile(::open(path.c_str(),
-                               O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                               0600));
+  return OwnRegularFile(::open(
+      path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
 }
 
 FileHandle OpenOwnFile(const std::string& path) {

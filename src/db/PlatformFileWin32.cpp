@@ -50,15 +50,15 @@ bool WidePath(const std::string& path, std::wstring& out) {
     return false;
   }
   const int in_size = static_cast<int>(path.size());
-  const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), in_size,
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), in_size, nullptr, 0);
   if (n <= 0) {
     RememberLast();
     return false;
   }
   std::wstring wide(static_cast<size_t>(n), L'\0');
-  if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), in_size, wide.data(),
-                            n) != n) {
+  if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), in_size, wide.data(), n) !=
+      n) {
     RememberLast();
     return false;
   }
@@ -136,8 +136,8 @@ void CivilFromDays(int64_t days, LocalTime& out) {
 FileHandle RegularFileOnly(FileHandle file) {
   if (file == kNoFile) return kNoFile;
   BY_HANDLE_FILE_INFORMATION info{};
-  const DWORD refused = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
-                        FILE_ATTRIBUTE_DEVICE;
+  const DWORD refused =
+      FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
   if (::GetFileType(Handle(file)) != FILE_TYPE_DISK ||
       !::GetFileInformationByHandle(Handle(file), &info) ||
       (info.dwFileAttributes & refused) != 0) {
@@ -239,8 +239,8 @@ FileHandle OpenAppend(const std::string& path) {
   if (!WidePath(path, wide)) return kNoFile;
   // A link (a reparse point) is opened as itself, not followed, and refused.
   const FileHandle file = FromHandle(::CreateFileW(
-      wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ,
-      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      wide.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ, nullptr,
+      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   return RegularFileOnly(file);
 }
 
@@ -281,9 +281,9 @@ FileHandle OpenOwnFile(const std::string& path) {
   std::wstring wide;
   if (!WidePath(path, wide)) return kNoFile;
   // A link (a reparse point) is opened as itself, not followed, and refused.
-  const FileHandle file = FromHandle(
-      ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  const FileHandle file =
+      FromHandle(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   return RegularFileOnly(file);
 }
 
@@ -311,8 +311,8 @@ std::string HomeFolder() {
   wchar_t wide[32768];
   const DWORD n = ::GetEnvironmentVariableW(L"USERPROFILE", wide, 32768);
   if (n == 0 || n >= 32768) return std::string();
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(n), nullptr, 0,
-                                         nullptr, nullptr);
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
   if (size <= 0) return std::string();
   std::string out(static_cast<size_t>(size), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(n), out.data(), size, nullptr, nullptr);

@@ -13,7 +13,8 @@ ReadCache::ReadCache(int64_t base, size_t capacity)
 size_t ReadCache::Read(platform::FileHandle file, int64_t offset, uint8_t* buffer, size_t count) {
   if (offset < base_) {
     // The fixed areas before the pages are read as they are asked for.
-    const auto before = static_cast<size_t>(std::min<int64_t>(base_ - offset, static_cast<int64_t>(count)));
+    const auto before =
+        static_cast<size_t>(std::min<int64_t>(base_ - offset, static_cast<int64_t>(count)));
     const size_t n = platform::ReadAt(file, offset, buffer, before);
     if (n < before || before == count) return n;
     return n + Read(file, base_, buffer + n, count - n);

@@ -38,8 +38,8 @@ class ReadCache {
  private:
   static constexpr size_t kPage = 8192;
   struct Slot {
-    int64_t page = -1;   // page number held, -1 for none
-    size_t valid = 0;    // bytes of it the file has
+    int64_t page = -1;                 // page number held, -1 for none
+    size_t valid = 0;                  // bytes of it the file has
     std::unique_ptr<uint8_t[]> bytes;  // allocated on first use
   };
   int64_t base_;

@@ -45,7 +45,7 @@ struct FieldSpec {
   size_t width;      // bytes
   bool is_signed;    // for kInt and kChar fields
   FieldKind kind;
-  int32_t link;      // record-type code the field's value opens, kNoLink or kLinkByType
+  int32_t link;  // record-type code the field's value opens, kNoLink or kLinkByType
 };
 
 // A link: a signed 32-bit record number or file offset that opens `code`.
@@ -76,8 +76,8 @@ constexpr FieldSpec Of(const char* name, size_t offset, size_t width, FieldKind 
 
 // The fields of one kind of record.
 struct RecordLayout {
-  const char* kind;         // the record's kind, as the file format names it
-  size_t size;              // bytes of the record (of its head for name records)
+  const char* kind;  // the record's kind, as the file format names it
+  size_t size;       // bytes of the record (of its head for name records)
   const FieldSpec* fields;
   size_t count;
 };
@@ -90,9 +90,9 @@ constexpr RecordLayout MakeLayout(const char* kind, size_t size, const FieldSpec
 // Embedded encoded date, 12 bytes.
 namespace date {
 constexpr size_t kSize = 12;
-constexpr size_t kType = 0;        // bits 0-3 date type, 4-5 and 6-7 sub-types
+constexpr size_t kType = 0;  // bits 0-3 date type, 4-5 and 6-7 sub-types
 constexpr size_t kModifier = 1;
-constexpr size_t kFirstPart = 2;   // calendar, flags, 24-bit day number
+constexpr size_t kFirstPart = 2;  // calendar, flags, 24-bit day number
 constexpr size_t kSecondPart = 7;
 constexpr size_t kPartSize = 5;
 inline constexpr FieldSpec kFields[] = {
@@ -289,7 +289,7 @@ constexpr TableSpec kTable = kMediaTable;
 constexpr size_t kRecptr = 0;  // owner, its kind given by ownerType
 constexpr size_t kNext = 4;
 constexpr size_t kPrevious = 8;
-constexpr size_t kPath = 12;   // file offset of a name record
+constexpr size_t kPath = 12;  // file offset of a name record
 constexpr size_t kCaption = 16;
 constexpr size_t kDesc = 20;
 constexpr size_t kAudio = 24;  // file offset of a name record
@@ -406,8 +406,7 @@ inline constexpr FieldSpec kFields[] = {
     I8("isLds", kIsLds),
     U8("useConfidential", kUseConfidential),
 };
-inline constexpr RecordLayout kLayout =
-    MakeLayout("user-defined event type", kTable.size, kFields);
+inline constexpr RecordLayout kLayout = MakeLayout("user-defined event type", kTable.size, kFields);
 }  // namespace uetype
 
 // Individual index node, table 10, by node number.
@@ -459,25 +458,29 @@ inline constexpr FieldSpec kFields[] = {
     I16("nTextLen", kTextLen),
     Of("text", kText, kINameTextMax, FieldKind::kText),
 };
-inline constexpr RecordLayout kLayout = MakeLayout("individual's name record", kINameRecRead, kFields);
+inline constexpr RecordLayout kLayout =
+    MakeLayout("individual's name record", kINameRecRead, kFields);
 }  // namespace iname
 
 // Every layout above, records first, then the embedded values.
 inline constexpr RecordLayout kAllLayouts[] = {
-    individ::kLayout,   marr::kLayout,   famlink::kLayout,   note::kLayout,
-    cit::kLayout,       media::kLayout,  userev::kLayout,    uetype::kLayout,
-    indexnode::kLayout, namerec::kLayout, iname::kLayout,    event::kLayout,
-    ordinance::kLayout, date::kLayout,
+    individ::kLayout, marr::kLayout,   famlink::kLayout,   note::kLayout,      cit::kLayout,
+    media::kLayout,   userev::kLayout, uetype::kLayout,    indexnode::kLayout, namerec::kLayout,
+    iname::kLayout,   event::kLayout,  ordinance::kLayout, date::kLayout,
 };
 
 // The table whose records `layout` lays out; none for records addressed by
 // file offset and for embedded values.
 inline const TableSpec* TableOf(const RecordLayout& layout) {
   const std::pair<const RecordLayout*, const TableSpec*> tables[] = {
-      {&individ::kLayout, &kIndividTable}, {&marr::kLayout, &kMarrTable},
-      {&famlink::kLayout, &kFamLinkTable}, {&note::kLayout, &kNoteTable},
-      {&cit::kLayout, &kCitTable},         {&media::kLayout, &kMediaTable},
-      {&userev::kLayout, &kUserEvTable},   {&uetype::kLayout, &kUserEvTypeTable},
+      {&individ::kLayout, &kIndividTable},
+      {&marr::kLayout, &kMarrTable},
+      {&famlink::kLayout, &kFamLinkTable},
+      {&note::kLayout, &kNoteTable},
+      {&cit::kLayout, &kCitTable},
+      {&media::kLayout, &kMediaTable},
+      {&userev::kLayout, &kUserEvTable},
+      {&uetype::kLayout, &kUserEvTypeTable},
       {&indexnode::kLayout, &kIndexNodeTable}};
   for (const auto& [l, t] : tables) {
     if (l == &layout) return t;

@@ -14,7 +14,7 @@ std::optional<int32_t> ChosenLinkCode(const RecordLayout& layout, const uint8_t*
   }
   if (&layout == &media::kLayout) {
     return DecodeU8(bytes, media::kOwnerType) == media::kCitationOwner ? int32_t{kCitationCode}
-                                                                        : int32_t{-45};
+                                                                       : int32_t{-45};
   }
   if (&layout == &userev::kLayout || &layout == &uetype::kLayout) {
     const uint8_t type =

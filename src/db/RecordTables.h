@@ -20,15 +20,15 @@ struct TableSpec {
   int per_page;
 };
 
-constexpr TableSpec kIndividTable{2, 221, 8192 / 221};     // individuals, by RIN
-constexpr TableSpec kMarrTable{3, 106, 8192 / 106};        // marriages, by MRIN
-constexpr TableSpec kNoteTable{4, 256, 8192 / 256};        // note blocks
-constexpr TableSpec kFamLinkTable{5, 46, 8192 / 46};       // family links
-constexpr TableSpec kCitTable{6, 145, 8192 / 145};         // citations
-constexpr TableSpec kIndexNodeTable{10, 16, 8192 / 16};    // individual index nodes
-constexpr TableSpec kUserEvTable{12, 59, 8192 / 59};       // user-defined events
-constexpr TableSpec kUserEvTypeTable{13, 143, 8192 / 143}; // user-defined event types
-constexpr TableSpec kMediaTable{20, 62, 8192 / 62};        // multimedia records
+constexpr TableSpec kIndividTable{2, 221, 8192 / 221};      // individuals, by RIN
+constexpr TableSpec kMarrTable{3, 106, 8192 / 106};         // marriages, by MRIN
+constexpr TableSpec kNoteTable{4, 256, 8192 / 256};         // note blocks
+constexpr TableSpec kFamLinkTable{5, 46, 8192 / 46};        // family links
+constexpr TableSpec kCitTable{6, 145, 8192 / 145};          // citations
+constexpr TableSpec kIndexNodeTable{10, 16, 8192 / 16};     // individual index nodes
+constexpr TableSpec kUserEvTable{12, 59, 8192 / 59};        // user-defined events
+constexpr TableSpec kUserEvTypeTable{13, 143, 8192 / 143};  // user-defined event types
+constexpr TableSpec kMediaTable{20, 62, 8192 / 62};         // multimedia records
 
 // Table number of the page maps themselves: the first byte of every map.
 constexpr int kPageMapTable = 11;

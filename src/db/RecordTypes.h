@@ -31,7 +31,7 @@ constexpr int32_t kPrimMarrCode = 13;
 
 // The chooser's entry of each record type, by code.
 inline constexpr const char* kRecordTypeNames[kRecordTypeCount] = {
-    "Individual", "Marriage", "Family",       "Name",          "Note",    "IndivName",  "Citation",
+    "Individual", "Marriage",     "Family",        "Name",    "Note",  "IndivName",  "Citation",
     "Source",     "User Defined", "UD Event Type", "Contact", "Media", "Indiv_Index"};
 
 }  // namespace kinscope

@@ -56,8 +56,8 @@ int CTEVDatabase::OpenDatabase(const std::string& path, int32_t mode) {
     for (int32_t r = 0; sound && r < regions; ++r) sound = LoadRegionMap(r) == 1;
   }
   if (sound) {
-    sound = ReadAt(kPageCountOffset, page_counts_.data(), page_counts_.size()) ==
-            page_counts_.size();
+    sound =
+        ReadAt(kPageCountOffset, page_counts_.data(), page_counts_.size()) == page_counts_.size();
   }
   if (!sound) {
     platform::Close(file_);
@@ -74,8 +74,8 @@ void CTEVDatabase::CloseDatabase() {
   if (!IsOpen()) return;
   if (modified_) {
     const platform::LocalTime now = platform::Now();
-    const uint16_t fields[8] = {now.year, now.month, now.day_of_week, now.day,
-                                now.hour, now.minute, now.second, now.milliseconds};
+    const uint16_t fields[8] = {now.year, now.month,  now.day_of_week, now.day,
+                                now.hour, now.minute, now.second,      now.milliseconds};
     for (size_t i = 0; i < 8; ++i) EncodeU16(header_.data(), kHdrModifyTime + 2 * i, fields[i]);
   }
   WriteHeader();
@@ -136,9 +136,7 @@ bool CTEVDatabase::StartReadCache(size_t bytes) {
 
 void CTEVDatabase::StopReadCache() { cache_.reset(); }
 
-int32_t CTEVDatabase::HeaderI32(size_t offset) const {
-  return DecodeI32(header_.data(), offset);
-}
+int32_t CTEVDatabase::HeaderI32(size_t offset) const { return DecodeI32(header_.data(), offset); }
 
 void CTEVDatabase::SetHeaderI32(size_t offset, int32_t value) {
   EncodeI32(header_.data(), offset, value);

@@ -48,17 +48,17 @@ constexpr int kOpenCorrupt = -1;  // short header, wrong magic, bad page map or 
 constexpr int kOpenFailed = -2;   // the file cannot be opened; platform::LastError() tells why
 
 // Header fields.
-constexpr size_t kHdrVersionText = 0;     // "500" and a zero byte, stored on write-back
-constexpr size_t kHdrMagic = 8;           // "TEV" and a zero byte
-constexpr size_t kHdrRegionCount = 18;    // regions whose page maps are loaded
-constexpr size_t kHdrIndividBound = 22;   // highest RIN that owns a name
-constexpr size_t kHdrRootNode = 30;       // root of the individual index, first copy
-constexpr size_t kHdrIndexNodeBound = 42; // highest index node number
-constexpr size_t kHdrRootNode2 = 50;      // root of the individual index, second copy
-constexpr size_t kHdrNameAreaStart = 70;  // lowest offset of a name record link
-constexpr size_t kHdrNameAreaEnd = 74;    // highest offset of a name record link
-constexpr size_t kHdrModifyTime = 1637;   // 8 x u16: y, mon, wday, day, h, min, s, ms
-constexpr size_t kHdrUpdateStart = 14;    // UpdateHeader writes bytes 14 to 729
+constexpr size_t kHdrVersionText = 0;      // "500" and a zero byte, stored on write-back
+constexpr size_t kHdrMagic = 8;            // "TEV" and a zero byte
+constexpr size_t kHdrRegionCount = 18;     // regions whose page maps are loaded
+constexpr size_t kHdrIndividBound = 22;    // highest RIN that owns a name
+constexpr size_t kHdrRootNode = 30;        // root of the individual index, first copy
+constexpr size_t kHdrIndexNodeBound = 42;  // highest index node number
+constexpr size_t kHdrRootNode2 = 50;       // root of the individual index, second copy
+constexpr size_t kHdrNameAreaStart = 70;   // lowest offset of a name record link
+constexpr size_t kHdrNameAreaEnd = 74;     // highest offset of a name record link
+constexpr size_t kHdrModifyTime = 1637;    // 8 x u16: y, mon, wday, day, h, min, s, ms
+constexpr size_t kHdrUpdateStart = 14;     // UpdateHeader writes bytes 14 to 729
 constexpr size_t kHdrUpdateLength = 716;
 
 class CTEVDatabase {

@@ -19,13 +19,13 @@ class CTEVDatabase;
 // What an in-order walk of the tree found. Each flag is true when the walk
 // met no fault of its kind.
 struct TreeFaults {
-  bool roots_agree = true;     // the header's two root copies are equal
-  bool links_sound = true;     // every child link (and the root) is 0 or names a
-                               // node from 1 to the index node bound that can be
-                               // read; a negative one is unsound
-  bool reached_once = true;    // no node was reached twice (the walk stops there)
-  bool parents_agree = true;   // each node's parent is the node above it, 0 at the root
-  bool keys_ascend = true;     // no key sorts before the key of the node before it
+  bool roots_agree = true;    // the header's two root copies are equal
+  bool links_sound = true;    // every child link (and the root) is 0 or names a
+                              // node from 1 to the index node bound that can be
+                              // read; a negative one is unsound
+  bool reached_once = true;   // no node was reached twice (the walk stops there)
+  bool parents_agree = true;  // each node's parent is the node above it, 0 at the root
+  bool keys_ascend = true;    // no key sorts before the key of the node before it
 
   bool Sound() const {
     return roots_agree && links_sound && reached_once && parents_agree && keys_ascend;

@@ -77,7 +77,8 @@ void TByteModel::AddFields(const RecordLayout& layout, size_t base, const QStrin
       row.value = f != nullptr ? ValueText(*f, bytes + at) : QString();
     } else {
       const size_t got = read > at ? read - at : 0;
-      row.bytes = HexText(bytes + at, got) + QString(got == 0 ? "" : " ") + QStringLiteral("(not read)");
+      row.bytes =
+          HexText(bytes + at, got) + QString(got == 0 ? "" : " ") + QStringLiteral("(not read)");
       row.value = QStringLiteral("(not read)");
     }
     rows_.push_back(row);
@@ -110,11 +111,16 @@ QVariant TByteModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid()) return QVariant();
   const Row& row = rows_[static_cast<size_t>(index.row())];
   switch (index.column()) {
-    case kOffset: return QString::number(row.offset);
-    case kWidth: return QString::number(row.width);
-    case kField: return row.field;
-    case kBytes: return row.bytes;
-    default: return row.value;
+    case kOffset:
+      return QString::number(row.offset);
+    case kWidth:
+      return QString::number(row.width);
+    case kField:
+      return row.field;
+    case kBytes:
+      return row.bytes;
+    default:
+      return row.value;
   }
 }
 
@@ -173,12 +179,14 @@ void InstallByteView(QWidget* window, std::function<ByteViewSource()> source) {
 
 QMenu* MakeCopyMenu(QWidget* control) {
   auto* menu = new QMenu(control);
-  QObject::connect(menu->addAction(QStringLiteral("Copy")), &QAction::triggered, control, [control] {
-    QString text;
-    if (auto* label = qobject_cast<QLabel*>(control)) text = label->text();
-    if (auto* button = qobject_cast<QAbstractButton*>(control)) text = button->text();
-    QApplication::clipboard()->setText(text);
-  });
+  QObject::connect(menu->addAction(QStringLiteral("Copy")), &QAction::triggered, control,
+                   [control] {
+                     QString text;
+                     if (auto* label = qobject_cast<QLabel*>(control)) text = label->text();
+                     if (auto* button = qobject_cast<QAbstractButton*>(control))
+                       text = button->text();
+                     QApplication::clipboard()->setText(text);
+                   });
   return menu;
 }
 

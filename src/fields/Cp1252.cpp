@@ -8,11 +8,10 @@ namespace kinscope {
 namespace {
 
 // Bytes 0x80 to 0x9F; the undefined ones keep their Latin-1 value.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 }  // namespace
 
@@ -42,7 +41,8 @@ std::string Cp1252ToUtf8(std::string_view text) {
 
 std::string Cp1252ToUtf8(const uint8_t* text, size_t max) {
   const void* end = std::memchr(text, 0, max);
-  const size_t n = end == nullptr ? max : static_cast<size_t>(static_cast<const uint8_t*>(end) - text);
+  const size_t n =
+      end == nullptr ? max : static_cast<size_t>(static_cast<const uint8_t*>(end) - text);
   return Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(text), n));
 }
 

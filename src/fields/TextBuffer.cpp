@@ -98,9 +98,7 @@ TextBuffer::TextBuffer(char c, int32_t count) {
   length_ = count;
 }
 
-TextBuffer::TextBuffer(const char* text) {
-  Init(text, text == nullptr ? 0 : std::strlen(text));
-}
+TextBuffer::TextBuffer(const char* text) { Init(text, text == nullptr ? 0 : std::strlen(text)); }
 
 TextBuffer::TextBuffer(const char* bytes, int32_t count) {
   Init(bytes, bytes == nullptr || count < 0 ? 0 : static_cast<size_t>(count));

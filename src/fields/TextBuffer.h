@@ -39,8 +39,7 @@ class FormatArg {
   // Integers of any width are taken modulo 2^32, the way a 32-bit
   // conversion reads them (so 0xFFFFFFFFu formats with %x as ffffffff).
   template <typename T, std::enable_if_t<std::is_integral_v<T>, int> = 0>
-  explicit FormatArg(T value)
-      : integer_(static_cast<int32_t>(static_cast<uint32_t>(value))) {}
+  explicit FormatArg(T value) : integer_(static_cast<int32_t>(static_cast<uint32_t>(value))) {}
   template <typename T, std::enable_if_t<std::is_floating_point_v<T>, int> = 0>
   explicit FormatArg(T value) : kind_(Kind::kDouble), real_(static_cast<double>(value)) {}
   // A null text reads as the empty text.
@@ -168,7 +167,6 @@ class TextBuffer {
 };
 
 inline FormatArg::FormatArg(const char* text) : kind_(Kind::kText), text_(text) {}
-inline FormatArg::FormatArg(const TextBuffer& buffer)
-    : kind_(Kind::kText), text_(buffer.Text()) {}
+inline FormatArg::FormatArg(const TextBuffer& buffer) : kind_(Kind::kText), text_(buffer.Text()) {}
 
 }  // namespace kinscope

@@ -10,8 +10,8 @@ namespace kinscope {
 namespace {
 
 constexpr const char* kModifiers[23] = {
-    "",      "Abt",   "mAft",  "Bef",   "Est",   "Cal",   "Mod6",      "Mod7",
-    "Mod8",  "DNS",   "Mod10", "Mod11", "Mod12", "Mod13", "Stillborn", "Mod15",
+    "",          "Abt",   "mAft",  "Bef",   "Est",   "Cal",   "Mod6",      "Mod7",
+    "Mod8",      "DNS",   "Mod10", "Mod11", "Mod12", "Mod13", "Stillborn", "Mod15",
     "Uncleared", "Mod17", "Mod18", "Mod19", "Mod20", "Mod21", "Mod22"};
 
 constexpr const char* kMonths[13] = {"",     "Jan ", "Feb ", "Mar ", "Apr ", "May ", "Jun ",
@@ -37,9 +37,7 @@ constexpr int32_t kDaysPerCentury = 36525;
 
 }  // namespace
 
-bool IsLeapYear(int32_t year) {
-  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-}
+bool IsLeapYear(int32_t year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
 const char* MonthName(int32_t month) { return month >= 0 && month <= 12 ? kMonths[month] : ""; }
 

@@ -53,9 +53,9 @@ struct Options {
 };
 
 enum class Outcome {
-  kComplete,   // everything was exported
-  kLeftOut,    // the file was written, but something was left out (reported)
-  kCancelled,  // progress returned false; the output is incomplete
+  kComplete,     // everything was exported
+  kLeftOut,      // the file was written, but something was left out (reported)
+  kCancelled,    // progress returned false; the output is incomplete
   kWriteFailed,  // ExportFile: the file could not be written
 };
 

@@ -44,7 +44,8 @@ std::string Where(const std::string& place, const char* part) {
 std::string Day(const std::tm& t) {
   static const char* const kMonthTags[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                              "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-  return Num(t.tm_mday) + " " + kMonthTags[std::clamp(t.tm_mon, 0, 11)] + " " + Num(t.tm_year + 1900);
+  return Num(t.tm_mday) + " " + kMonthTags[std::clamp(t.tm_mon, 0, 11)] + " " +
+         Num(t.tm_year + 1900);
 }
 
 // Bytes at `text` up to the first zero byte, at most `max`.
@@ -55,10 +56,9 @@ size_t TextLength(const uint8_t* text, size_t max) {
 
 // The GEDCOM tags of individual events and attributes, and of family events.
 constexpr std::string_view kIndividualTags[] = {
-    "ADOP", "BAPM", "BARM", "BASM", "BLES", "BURI", "CAST", "CENS", "CHR",  "CHRA",
-    "CONF", "CREM", "DEAT", "DSCR", "EDUC", "EMIG", "FACT", "FCOM", "GRAD", "IDNO",
-    "IMMI", "NATI", "NATU", "NCHI", "NMR",  "OCCU", "ORDN", "PROB", "PROP", "RELI",
-    "RESI", "RETI", "SSN",  "TITL", "WILL", "BIRT"};
+    "ADOP", "BAPM", "BARM", "BASM", "BLES", "BURI", "CAST", "CENS", "CHR",  "CHRA", "CONF", "CREM",
+    "DEAT", "DSCR", "EDUC", "EMIG", "FACT", "FCOM", "GRAD", "IDNO", "IMMI", "NATI", "NATU", "NCHI",
+    "NMR",  "OCCU", "ORDN", "PROB", "PROP", "RELI", "RESI", "RETI", "SSN",  "TITL", "WILL", "BIRT"};
 constexpr std::string_view kFamilyTags[] = {"ANUL", "CENS", "DIV",  "DIVF", "ENGA", "MARB",
                                             "MARC", "MARL", "MARR", "MARS", "RESI"};
 
@@ -66,7 +66,9 @@ constexpr std::string_view kFamilyTags[] = {"ANUL", "CENS", "DIV",  "DIVF", "ENG
 class Bits {
  public:
   explicit Bits(int64_t size = 0) : bits_(static_cast<size_t>(std::max<int64_t>(size, 0)) + 1) {}
-  bool Has(int32_t n) const { return n > 0 && static_cast<size_t>(n) < bits_.size() && bits_[static_cast<size_t>(n)]; }
+  bool Has(int32_t n) const {
+    return n > 0 && static_cast<size_t>(n) < bits_.size() && bits_[static_cast<size_t>(n)];
+  }
   bool Fits(int32_t n) const { return n > 0 && static_cast<size_t>(n) < bits_.size(); }
   void Set(int32_t n) {
     if (Fits(n)) bits_[static_cast<size_t>(n)] = true;
@@ -217,11 +219,13 @@ void Exporter::Names(int32_t rin, int32_t first) {
   }
 }
 
-void Exporter::DateLine(int level, const uint8_t* stored, const std::string& place, const char* part) {
+void Exporter::DateLine(int level, const uint8_t* stored, const std::string& place,
+                        const char* part) {
   const Date d = ConvertDate(stored, false);
   if (d.damaged) {
     ++counts_.phrases;
-    if (options_.report) options_.report(Where(place, part), "unknown date type, written as a date phrase");
+    if (options_.report)
+      options_.report(Where(place, part), "unknown date type, written as a date phrase");
   }
   if (!d.value.empty()) w_.Text(level, "DATE", d.value);
 }
@@ -251,7 +255,8 @@ void Exporter::Ordinance(int level, const char* tag, const uint8_t* o, const std
   const Date d = ConvertDate(o + ordinance::kDate, true);
   if (d.damaged) {
     ++counts_.phrases;
-    if (options_.report) options_.report(Where(place, tag), "unknown date type, written as a date phrase");
+    if (options_.report)
+      options_.report(Where(place, tag), "unknown date type, written as a date phrase");
   }
   if (!d.value.empty()) w_.Text(level + 1, "DATE", d.value);
   const int32_t where = DecodeI32(o, ordinance::kPlace);
@@ -266,8 +271,8 @@ void Exporter::Ordinance(int level, const char* tag, const uint8_t* o, const std
 void Exporter::NoteLink(int level, int32_t first, const std::string& place) {
   if (first == 0) return;
   NoteImage block{};
-  if (notes_.Has(first) ||
-      (notes_.Fits(first) && Read(block, first, kNoteTable) && !AllZero(block.data(), block.size()))) {
+  if (notes_.Has(first) || (notes_.Fits(first) && Read(block, first, kNoteTable) &&
+                            !AllZero(block.data(), block.size()))) {
     notes_.Set(first);
     return w_.Pointer(level, "NOTE", "N" + Num(first));
   }
@@ -340,7 +345,8 @@ void Exporter::UserEvents(int level, int32_t first, bool family, const std::stri
     if (type_number > 0 && Read(type, type_number, kUserEvTypeTable)) {
       tag = Cp1252ToUtf8(type.data() + uetype::kGedTag, uetype::kGedTagSize);
       title = Cp1252ToUtf8(db_.NameRecText(DecodeI32(type.data(), uetype::kTitle)));
-      if (title.empty()) title = Cp1252ToUtf8(type.data() + uetype::kShortTitle, uetype::kShortTitleSize);
+      if (title.empty())
+        title = Cp1252ToUtf8(type.data() + uetype::kShortTitle, uetype::kShortTitleSize);
     }
     if (title.empty()) title = "Event type " + Num(type_number);
     const auto known = [&tag](const auto& tags) {
@@ -399,9 +405,12 @@ void Exporter::Individual(int32_t rin, const IndividImage& r) {
       const uint8_t type = link[famlink::kLinkType];
       if (type == 'b') w_.Text(2, "PEDI", "birth");
       else if (type == 'a') w_.Text(2, "PEDI", "adopted");
-      else w_.Text(2, "NOTE", "Family link type " + (type == 0 ? std::string("0") : Cp1252ToUtf8(&type, 1)));
+      else
+        w_.Text(2, "NOTE",
+                "Family link type " + (type == 0 ? std::string("0") : Cp1252ToUtf8(&type, 1)));
     } else {
-      LeftOut(place, "family link " + Num(at) + " leads to marriage " + Num(mrin) + ", which is not exported");
+      LeftOut(place, "family link " + Num(at) + " leads to marriage " + Num(mrin) +
+                         ", which is not exported");
     }
     at = DecodeI32(link.data(), famlink::kNextParents);
   }
@@ -436,10 +445,13 @@ void Exporter::Family(int32_t mrin, const MarrImage& r) {
   const std::string place = "marriage " + Num(mrin);
   w_.Text(0, "FAM", "", "F" + Num(mrin));
   ++counts_.families;
-  for (const auto& [tag, at] : {std::pair{"HUSB", marr::kHusband}, std::pair{"WIFE", marr::kWife}}) {
+  for (const auto& [tag, at] :
+       {std::pair{"HUSB", marr::kHusband}, std::pair{"WIFE", marr::kWife}}) {
     const int32_t rin = DecodeI32(m, at);
     if (people_.Has(rin)) w_.Pointer(1, tag, "I" + Num(rin));
-    else if (rin != 0) LeftOut(place, std::string(tag == std::string("HUSB") ? "husband " : "wife ") + Num(rin) + " is not exported");
+    else if (rin != 0)
+      LeftOut(place, std::string(tag == std::string("HUSB") ? "husband " : "wife ") + Num(rin) +
+                         " is not exported");
   }
   Met met;
   for (int32_t at = DecodeI32(m, marr::kChild); at != 0 && met.Room();) {
@@ -469,12 +481,14 @@ std::string Exporter::NoteText(int32_t first, const std::string& place) {
   Met met;
   for (int32_t at = first; at != 0 && met.Room();) {
     if (!met.Insert(at)) {
-      LeftOut(place, "note chain " + Num(first) + " comes back to block " + Num(at) + "; the text ends there");
+      LeftOut(place, "note chain " + Num(first) + " comes back to block " + Num(at) +
+                         "; the text ends there");
       break;
     }
     NoteImage block{};
     if (!Read(block, at, kNoteTable)) {
-      LeftOut(place, "block " + Num(at) + " of note chain " + Num(first) + " cannot be read; the text ends there");
+      LeftOut(place, "block " + Num(at) + " of note chain " + Num(first) +
+                         " cannot be read; the text ends there");
       break;
     }
     const uint8_t* text = block.data() + note::kText;
@@ -508,10 +522,13 @@ void Exporter::Media() {
     w_.Text(0, "OBJE", "", "M" + Num(n));
     w_.Text(1, "FILE", path);
     const size_t dot = path.find_last_of('.');
-    std::string form = dot == std::string::npos || path.find_first_of("/\\", dot) != std::string::npos
-                           ? std::string() : path.substr(dot + 1);
-    std::transform(form.begin(), form.end(), form.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    std::string form =
+        dot == std::string::npos || path.find_first_of("/\\", dot) != std::string::npos
+            ? std::string()
+            : path.substr(dot + 1);
+    std::transform(form.begin(), form.end(), form.begin(), [](char c) {
+      return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    });
     w_.Text(2, "FORM", form.empty() ? "unknown" : form);
     const int32_t caption = DecodeI32(m.data(), media::kCaption);
     if (caption != 0) {
@@ -557,7 +574,8 @@ Outcome Exporter::Run() {
     if (!Step()) return Outcome::kCancelled;
     if (!Read(person, rin, kIndividTable)) {
       if (!AllZero(person.data(), person.size()) ||
-          db_.LocateRecord(rin, kIndividTable.table, kIndividTable.size, kIndividTable.per_page) != 0) {
+          db_.LocateRecord(rin, kIndividTable.table, kIndividTable.size, kIndividTable.per_page) !=
+              0) {
         LeftOut("individual " + Num(rin), "the record cannot be read");
       }
       continue;

@@ -28,7 +28,8 @@ std::string Escape(const std::string& text, std::vector<size_t>& starts) {
     else if (c >= 0xE0) n = 3;
     else if (c >= 0xC0) n = 2;
     bool valid = (c < 0x80 || c >= 0xC2) && c < 0xF5 && i + n <= text.size();
-    for (size_t k = 1; valid && k < n; ++k) valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    for (size_t k = 1; valid && k < n; ++k)
+      valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
     if (!valid) {  // not UTF-8: one byte as the replacement character
       starts.push_back(out.size());
       out += "\xEF\xBF\xBD";
@@ -73,7 +74,8 @@ std::string Part(int32_t day, int32_t month, int32_t year, bool julian) {
 
 }  // namespace
 
-void LineWriter::Put(int level, const std::string& xref, const char* tag, const std::string& value) {
+void LineWriter::Put(int level, const std::string& xref, const char* tag,
+                     const std::string& value) {
   line_.clear();
   line_ += std::to_string(level);
   line_ += ' ';
@@ -88,10 +90,12 @@ void LineWriter::Pointer(int level, const char* tag, const std::string& xref) {
   Put(level, {}, tag, "@" + xref + "@");
 }
 
-void LineWriter::Text(int level, const char* tag, const std::string& text, const std::string& xref) {
+void LineWriter::Text(int level, const char* tag, const std::string& text,
+                      const std::string& xref) {
   // Most texts are short plain ASCII: written as they are.
   if (text.size() + 16 + xref.size() < kMaxLine &&
-      std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '@'; })) {
+      std::all_of(text.begin(), text.end(),
+                  [](char c) { return c >= 0x20 && c < 0x7F && c != '@'; })) {
     return Put(level, xref, tag, text);
   }
   std::vector<size_t> starts;
@@ -146,24 +150,28 @@ Date ConvertDate(const uint8_t* stored, bool ordinance) {
   if (d.date_type() < 2 || d.sub_type1() == 2) return out;
   uint8_t modifier = stored[date::kModifier];
   if (ordinance) {
-    const char* status = modifier == 9 ? "DNS" : modifier == 14 ? "STILLBORN"
-                                                 : modifier == 16 ? "UNCLEARED" : nullptr;
+    const char* status = modifier == 9    ? "DNS"
+                         : modifier == 14 ? "STILLBORN"
+                         : modifier == 16 ? "UNCLEARED"
+                                          : nullptr;
     if (status != nullptr) {
       out.status = status;
       modifier = 0;
     }
   }
-  const bool in_range = d.month1() >= 0 && d.month1() <= 12 && d.day1() <= 31 && d.month2() >= 0 &&
-                        d.month2() <= 12;
+  const bool in_range =
+      d.month1() >= 0 && d.month1() <= 12 && d.day1() <= 31 && d.month2() >= 0 && d.month2() <= 12;
   // Nothing to write: the display text would be empty.
-  if (in_range && modifier == 0 && d.day1() == 0 && d.month1() == 0 && d.year1() == 0 && d.year2() == 0) {
+  if (in_range && modifier == 0 && d.day1() == 0 && d.month1() == 0 && d.year1() == 0 &&
+      d.year2() == 0) {
     return out;
   }
   const auto phrase = [&out, &d, modifier] {
     // The display text, without a modifier that went into the status.
     std::string text = d.DateText().Text();
     const std::string modifier_text = d.modifier().Text();
-    if (modifier == 0 && !modifier_text.empty() && text.compare(0, modifier_text.size(), modifier_text) == 0) {
+    if (modifier == 0 && !modifier_text.empty() &&
+        text.compare(0, modifier_text.size(), modifier_text) == 0) {
       text.erase(0, modifier_text.size());
       if (!text.empty() && text[0] == ' ') text.erase(0, 1);
     }

@@ -7,14 +7,22 @@ namespace kinscope {
 
 const char* LinkTypeMeaning(uint8_t letter) {
   switch (letter) {
-    case 'b': return "Bio";
-    case 'a': return "Adopt";
-    case 'c': return "challenged";
-    case 'd': return "disapproved";
-    case 'g': return "Guard.";
-    case 's': return "sealed";
-    case 'D': return "Deleted";
-    default: return "unknown type";
+    case 'b':
+      return "Bio";
+    case 'a':
+      return "Adopt";
+    case 'c':
+      return "challenged";
+    case 'd':
+      return "disapproved";
+    case 'g':
+      return "Guard.";
+    case 's':
+      return "sealed";
+    case 'D':
+      return "Deleted";
+    default:
+      return "unknown type";
   }
 }
 

@@ -9,8 +9,7 @@ namespace kinscope {
 namespace {
 
 // The window that shows a parent record, by the name record's type.
-constexpr std::array<int32_t, 4> kParentWindow = {kMarriageCode, kFamilyCode, kNameCode,
-                                                  kNoteCode};
+constexpr std::array<int32_t, 4> kParentWindow = {kMarriageCode, kFamilyCode, kNameCode, kNoteCode};
 
 }  // namespace
 

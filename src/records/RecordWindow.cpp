@@ -64,7 +64,8 @@ ByteViewSource TRecordWindow::ByteSource() const {
   const TableSpec* table = TableOf(layout);
   int64_t offset = number_;
   if (table != nullptr) {
-    offset = db_ != nullptr ? db_->LocateRecord(number_, table->table, table->size, table->per_page) : 0;
+    offset =
+        db_ != nullptr ? db_->LocateRecord(number_, table->table, table->size, table->per_page) : 0;
     source.where = QString::asprintf("%s %d, table %d, file offset %lld", layout.kind, number_,
                                      table->table, static_cast<long long>(offset));
   } else {
@@ -74,8 +75,8 @@ ByteViewSource TRecordWindow::ByteSource() const {
   std::vector<uint8_t> probe(layout.size);
   source.read = db_ != nullptr && offset > 0 ? db_->ReadAt(offset, probe.data(), probe.size()) : 0;
   if (source.read < layout.size) {
-    source.where += QString::asprintf(" (only %zu of its %zu bytes could be read)", source.read,
-                                      layout.size);
+    source.where +=
+        QString::asprintf(" (only %zu of its %zu bytes could be read)", source.read, layout.size);
   }
   return source;
 }
@@ -105,7 +106,8 @@ void TLinkedWindow::AddLink(QPushButton* button, size_t offset) {
   const int32_t code = LinkAt(layout_, offset);
   Q_ASSERT_X(code != kNoLink && code != kLinkByType, "AddLink", "not a plain link field");
   links_.push_back({button, offset});
-  connect(button, &QPushButton::clicked, this, [this, code, offset] { OpenLink(code, I32(offset)); });
+  connect(button, &QPushButton::clicked, this,
+          [this, code, offset] { OpenLink(code, I32(offset)); });
 }
 
 void TLinkedWindow::ShowLinks() {

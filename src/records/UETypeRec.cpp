@@ -11,8 +11,8 @@ TUEType::TUEType(QWidget* owner, TRecordHost& host)
   sentence_buttons_ = {ui.btnSen_m, ui.btnSen_d_m, ui.btnSen_p_m, ui.btnSen_dp_m,
                        ui.btnSen_f, ui.btnSen_d_f, ui.btnSen_p_f, ui.btnSen_dp_f,
                        ui.btnSen_u, ui.btnSen_d_u, ui.btnSen_p_u, ui.btnSen_dp_u};
-  sentence_texts_ = {ui.s_m, ui.s_d_m, ui.s_p_m, ui.s_dp_m, ui.s_f, ui.s_d_f,
-                     ui.s_p_f, ui.s_dp_f, ui.s_u, ui.s_d_u, ui.s_p_u, ui.s_dp_u};
+  sentence_texts_ = {ui.s_m,   ui.s_d_m,  ui.s_p_m, ui.s_dp_m, ui.s_f,   ui.s_d_f,
+                     ui.s_p_f, ui.s_dp_f, ui.s_u,   ui.s_d_u,  ui.s_p_u, ui.s_dp_u};
   AddLink(ui.btnTitle, uetype::kTitle);
   AddLink(ui.btnLessPtr, uetype::kLessPtr);
   AddLink(ui.btnGrtrPtr, uetype::kGreaterPrt);

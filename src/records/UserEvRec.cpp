@@ -36,8 +36,9 @@ void TUEvRec::btnOwnerClick() {
   // "I" an individual, "M" a marriage; any other owner type opens code -1,
   // which the main window reports as unknown.
   const int8_t type = I8(userev::kOwnerType);
-  const int32_t code =
-      type == 'I' ? int32_t{kIndividualCode} : type == 'M' ? int32_t{kMarriageCode} : -1;
+  const int32_t code = type == 'I'   ? int32_t{kIndividualCode}
+                       : type == 'M' ? int32_t{kMarriageCode}
+                                     : -1;
   OpenLink(code, I32(userev::kOwner));
 }
 

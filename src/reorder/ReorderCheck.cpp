@@ -13,7 +13,8 @@ std::string CheckBeforeReorder(CTEVDatabase& db) {
   if (db.HeaderI32(kHdrRootNode2) == 0) return "the name index is empty";
   const TreeReport report = CheckIndexTree(db);
   if (!report.roots_agree) return "the two copies of the index root differ";
-  if (!report.links_sound) return "an index link leads outside the index or to a node that cannot be read";
+  if (!report.links_sound)
+    return "an index link leads outside the index or to a node that cannot be read";
   if (!report.reached_once) return "an index node is reached twice: the index links form a loop";
   if (!report.parents_agree) return "an index node's parent link does not match the tree";
   if (!report.keys_ascend) return "the index is not in name order";

@@ -93,7 +93,8 @@ Reorder::Frame Reorder::Enter(int32_t n) {
   if (db_.LoadIndexNode(frame.image, n) == 0) Fail("Error 5", "Aborting", kReorderDamageStatus);
   if (!met_.Mark(n, true)) {
     Fail(QString::asprintf("Index node %d is reached a second time: the index links are "
-                           "damaged", n),
+                           "damaged",
+                           n),
          "Aborting", kReorderDamageStatus);
   }
   Trace(178);
@@ -214,7 +215,8 @@ void Reorder::Proc_sames() {
     entry.mark = MarkPosition(entry.saved_text);
     trace(92);
     IndividImage person{};
-    if (db_.LoadIndivid(person, entry.owner) == 0) Fail("Error 1010", "Abort", kReorderDamageStatus);
+    if (db_.LoadIndivid(person, entry.owner) == 0)
+      Fail("Error 1010", "Abort", kReorderDamageStatus);
     trace(99);
     wtev5date date = ReorderDate(person.data() + individ::kBirth + event::kDate);
     if (date.IsEmptyDate()) {

@@ -26,11 +26,11 @@ class BrowseTest : public QObject {
 
   // Every record window, and the event, ordinance and date windows.
   const QStringList kEveryWindow = {
-      "kinscope::TCitation", "kinscope::TDateForm",  "kinscope::TFamilyLink",
-      "kinscope::TIName",    "kinscope::TIndivForm", "kinscope::TIndivIXForm",
-      "kinscope::TMarRecForm", "kinscope::TMedia",   "kinscope::TName",
-      "kinscope::TNoteRec",  "kinscope::TOevent",    "kinscope::TRevent",
-      "kinscope::TUEType",   "kinscope::TUEvRec"};
+      "kinscope::TCitation",   "kinscope::TDateForm",  "kinscope::TFamilyLink",
+      "kinscope::TIName",      "kinscope::TIndivForm", "kinscope::TIndivIXForm",
+      "kinscope::TMarRecForm", "kinscope::TMedia",     "kinscope::TName",
+      "kinscope::TNoteRec",    "kinscope::TOevent",    "kinscope::TRevent",
+      "kinscope::TUEType",     "kinscope::TUEvRec"};
 
   // The classes of the windows run so far, sorted, each once.
   QStringList WindowClasses() const {

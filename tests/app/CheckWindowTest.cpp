@@ -61,13 +61,15 @@ class CheckWindowTest : public QObject {
           db.WriteRecord(n.data(), kNoteTable.size, 2, kNoteTable.table, kNoteTable.per_page);
         },
         [](CTEVDatabase& db, const std::string&) {
-          db.SetNodeLink(CheckIndexTree(db).order.back(), db.HeaderI32(kHdrRootNode2), kGreaterLink);
+          db.SetNodeLink(CheckIndexTree(db).order.back(), db.HeaderI32(kHdrRootNode2),
+                         kGreaterLink);
         },
         [](CTEVDatabase& db, const std::string&) {
           IndividImage person{};
           db.LoadIndivid(person, 1);
           const uint8_t other[4] = {2, 0, 0, 0};
-          db.WriteAt(DecodeI32(person.data(), individ::kStartnames) + static_cast<int32_t>(iname::kOwnerId),
+          db.WriteAt(DecodeI32(person.data(), individ::kStartnames) +
+                         static_cast<int32_t>(iname::kOwnerId),
                      other, 4);
         },
         [](CTEVDatabase&, const std::string& path) {
@@ -89,7 +91,8 @@ class CheckWindowTest : public QObject {
       QVERIFY(dumped.is_object());
       QVERIFY(h.OpenFile(path));
       h.on_modal = [&](QDialog& window) {
-        if (window.metaObject()->className() != QString("kinscope::TCheckWin")) return;  // a byte view
+        if (window.metaObject()->className() != QString("kinscope::TCheckWin"))
+          return;  // a byte view
         auto& w = As<TCheckWin>(window);
         const QTableWidget& table = *w.ui.twFindings;
         const nlohmann::json& findings = dumped["findings"];
@@ -100,7 +103,8 @@ class CheckWindowTest : public QObject {
           QCOMPARE(Cell(table, r, 0), QString::fromStdString(f["place"]));
           QCOMPARE(Cell(table, r, 1), QString::fromStdString(f["severity"]));
           QCOMPARE(Cell(table, r, 2), QString::fromStdString(f["what"]));
-          QCOMPARE(Cell(table, r, 3), f["offset"].is_null() ? QString() : QString::number(f["offset"].get<int64_t>()));
+          QCOMPARE(Cell(table, r, 3),
+                   f["offset"].is_null() ? QString() : QString::number(f["offset"].get<int64_t>()));
         }
         if (table.rowCount() == 0) return;
         // The last finding: a double-click opens its record, or its bytes.
@@ -117,13 +121,16 @@ class CheckWindowTest : public QObject {
           QCOMPARE(h.modals.size(), modals + 1);
           QCOMPARE(h.modals.back().class_name, QString("kinscope::TByteView"));
         } else {
-          QCOMPARE(h.host.opened, (std::vector<Opened>{{f["record"]["code"], f["record"]["number"]}}));
+          QCOMPARE(h.host.opened,
+                   (std::vector<Opened>{{f["record"]["code"], f["record"]["number"]}}));
         }
         w.ui.twFindings->selectRow(last);
         QTest::keyClick(w.ui.twFindings, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(),
                  QStringList({Cell(table, last, 0), Cell(table, last, 1), Cell(table, last, 2),
-                              Cell(table, last, 3)}).join('\t') + '\n');
+                              Cell(table, last, 3)})
+                         .join('\t') +
+                     '\n');
       };
       RunCheckWindow(nullptr, h.host, path);
       QCOMPARE(h.messages.size(), size_t{0});
@@ -140,7 +147,8 @@ class CheckWindowTest : public QObject {
     for (int i = 0; i < 40; ++i) file.AppendRecord(kIndividTable.table, tevwriter::Bytes(221, 1));
     file.AppendRecord(kNoteTable.table, RecordWith(256, {{note::kNextBlock, 2}}));
     file.AppendRecord(kNoteTable.table, RecordWith(256, {{note::kPrevBlock, 5}}));
-    const int note_page = static_cast<int>((file.RecordOffset(kNoteTable.table, 256, 1) - kRegionBase) / kPageSize);
+    const int note_page =
+        static_cast<int>((file.RecordOffset(kNoteTable.table, 256, 1) - kRegionBase) / kPageSize);
     file.SetMapByte(0, 100, static_cast<uint8_t>(kMarrTable.table));  // not counted
     file.SetMapByte(0, 200, 40);
     file.AddPage(0, 300, kMediaTable.table);  // past the end of the file
@@ -166,7 +174,8 @@ class CheckWindowTest : public QObject {
     QCOMPARE(Inside(map, 0, note_page), TFileMapView::TableColor(kNoteTable.table));
     QVERIFY(map.Image().pixelColor(map.CellOrigin(0, 1)) != TFileMapView::ProblemColor());
     // The page past the end is striped; the one before it is not.
-    QCOMPARE(map.Image().pixelColor(map.CellOrigin(0, 300) + QPoint(1, 2)), QColor(0x30, 0x30, 0x30));
+    QCOMPARE(map.Image().pixelColor(map.CellOrigin(0, 300) + QPoint(1, 2)),
+             QColor(0x30, 0x30, 0x30));
     QVERIFY(map.Describe(0, 300).contains("past the end of the file"));
     QVERIFY(!map.Describe(0, 299).contains("past the end"));
     QVERIFY(map.Describe(0, 2).contains("records 38 to 74"));
@@ -187,7 +196,9 @@ class CheckWindowTest : public QObject {
       const bool opened = h.OpenFile(path);
       QCOMPARE(opened, row.open == kOpenOk);
       int regions = -1;
-      h.on_modal = [&](QDialog& window) { regions = static_cast<int>(As<TCheckWin>(window).map->Map().regions.size()); };
+      h.on_modal = [&](QDialog& window) {
+        regions = static_cast<int>(As<TCheckWin>(window).map->Map().regions.size());
+      };
       RunCheckWindow(nullptr, h.host, path);
       if (opened) {
         QVERIFY2(h.messages.empty(), row.damage);
@@ -195,7 +206,8 @@ class CheckWindowTest : public QObject {
       } else {
         QCOMPARE(h.modals.size(), size_t{0});
         QCOMPARE(h.messages.size(), size_t{1});
-        QVERIFY2(h.messages[0].first.contains("cannot be checked: the file is corrupt"), row.damage);
+        QVERIFY2(h.messages[0].first.contains("cannot be checked: the file is corrupt"),
+                 row.damage);
       }
     }
   }

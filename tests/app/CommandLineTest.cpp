@@ -76,14 +76,14 @@ class CommandLineTest : public QObject {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("problem");
     QTest::newRow("unknown short option") << QStringList{"-x"} << "Unknown option 'x'.";
-    QTest::newRow("unknown long option") << QStringList{"--write", "a.tev"}
-                                         << "Unknown option 'write'.";
-    QTest::newRow("Qt's own option") << QStringList{"-platform", "offscreen"}
-                                     << "Unknown options: p, l, a, t, f, o, r, m.";
+    QTest::newRow("unknown long option")
+        << QStringList{"--write", "a.tev"} << "Unknown option 'write'.";
+    QTest::newRow("Qt's own option")
+        << QStringList{"-platform", "offscreen"} << "Unknown options: p, l, a, t, f, o, r, m.";
     QTest::newRow("second file") << QStringList{"a.tev", "b.tev"}
                                  << "Unexpected second file 'b.tev'.";
-    QTest::newRow("second file, read-only") << QStringList{"-R", "a.tev", "b.tev", "c.tev"}
-                                            << "Unexpected second file 'b.tev'.";
+    QTest::newRow("second file, read-only")
+        << QStringList{"-R", "a.tev", "b.tev", "c.tev"} << "Unexpected second file 'b.tev'.";
   }
   void refusedCommandLines() {
     QFETCH(QStringList, arguments);

@@ -31,13 +31,16 @@ namespace seams = kinscope::seams;
 
 namespace {
 
-
 // A main window that records the record windows it is asked for instead of
 // opening them.
 class RecordingForm : public TForm1 {
  public:
-  void OpenRecordWindow(int32_t code, int32_t number) override { opened.emplace_back(code, number); }
-  void RealOpenRecordWindow(int32_t code, int32_t number) { TForm1::OpenRecordWindow(code, number); }
+  void OpenRecordWindow(int32_t code, int32_t number) override {
+    opened.emplace_back(code, number);
+  }
+  void RealOpenRecordWindow(int32_t code, int32_t number) {
+    TForm1::OpenRecordWindow(code, number);
+  }
   std::vector<std::pair<int32_t, int32_t>> opened;
 };
 
@@ -115,7 +118,8 @@ class MainWindowTest : public QObject {
     QTest::addColumn<int>("damage");  // 0 none, 1 a loop in the index, 2 the file gone
     QTest::addColumn<QString>("message");
     QTest::newRow("answered No") << false << 0 << "";
-    QTest::newRow("damaged index") << true << 1 << "The index cannot be re-ordered: an index node is reached twice";
+    QTest::newRow("damaged index")
+        << true << 1 << "The index cannot be re-ordered: an index node is reached twice";
     QTest::newRow("no backup") << true << 2 << "No backup could be made";
     QTest::newRow("ready") << true << 0 << "";
   }
@@ -150,7 +154,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(asked, 1);
     QCOMPARE(ready, yes && damage == 0);
     QCOMPARE(h_->messages.size(), size_t{message.isEmpty() ? 0u : 1u});
-    if (!message.isEmpty()) QVERIFY2(h_->messages[0].first.startsWith(message), qPrintable(h_->messages[0].first));
+    if (!message.isEmpty())
+      QVERIFY2(h_->messages[0].first.startsWith(message), qPrintable(h_->messages[0].first));
     if (damage != 2) QCOMPARE(tevwriter::ReadWholeFile(path), before);
     size_t backups = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir_->File(""))) {
@@ -231,7 +236,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(listed, rins);
     QCOMPARE(form.ui.lblFound->text().isEmpty(), !rins.isEmpty());
     if (!rins.isEmpty()) {
-      emit form.ui.tvFound->itemActivated(form.ui.tvFound->topLevelItem(static_cast<int>(rins.size()) - 1), 0);
+      emit form.ui.tvFound->itemActivated(
+          form.ui.tvFound->topLevelItem(static_cast<int>(rins.size()) - 1), 0);
       QCOMPARE(form.opened, (std::vector<std::pair<int32_t, int32_t>>{{0, rins.back()}}));
       QCOMPARE(form.ui.tvFound->topLevelItem(0)->text(2).isEmpty(), false);  // the birth date
     }
@@ -243,7 +249,8 @@ class MainWindowTest : public QObject {
     file.SetHeaderI32(22, 300);
     file.SetHeaderI32(42, 300);
     for (int32_t n = 1; n <= 250; ++n) {  // a chain of greater links, in name order
-      const int32_t name = file.AppendINameRec(0, 0, n, 1, QString::asprintf("Ann %03d /Lee/", n).toStdString());
+      const int32_t name =
+          file.AppendINameRec(0, 0, n, 1, QString::asprintf("Ann %03d /Lee/", n).toStdString());
       file.AppendIndexNode(n < 250 ? n + 1 : 0, 0, n - 1, name);
     }
     file.SetRootNode(1);
@@ -288,12 +295,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(form.ui.cbxRecType->currentIndex(), -1);
     QCOMPARE(form.Database(), nullptr);
     QVERIFY(form.CurrentFileName().empty());
-    const QStringList expected = {"Individual", "Marriage",     "Family",        "Name",
-                                  "Note",       "IndivName",    "Citation",      "Source",
-                                  "User Defined", "UD Event Type", "Contact",    "Media",
-                                  "Indiv_Index"};
+    const QStringList expected = {
+        "Individual", "Marriage",     "Family",        "Name",    "Note",  "IndivName",  "Citation",
+        "Source",     "User Defined", "UD Event Type", "Contact", "Media", "Indiv_Index"};
     QCOMPARE(form.ui.cbxRecType->count(), expected.size());
-    for (int i = 0; i < expected.size(); ++i) QCOMPARE(form.ui.cbxRecType->itemText(i), expected[i]);
+    for (int i = 0; i < expected.size(); ++i)
+      QCOMPARE(form.ui.cbxRecType->itemText(i), expected[i]);
     QCOMPARE(form.ui.btnOrderNames->text(), QString("Re-order identical names"));
     QCOMPARE(form.ui.Label4->text(),
              QString("Not all record types have display windows yet.  Contact me if you have a "
@@ -312,12 +319,14 @@ class MainWindowTest : public QObject {
     for (QWidget* w : form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
       if (!w->isWindow()) controls.append(w);  // the file dialog is a window of its own
     }
-    QCOMPARE(controls.size(), 16);  // the ten of the layout, the four of Find, Check... and Export GEDCOM...
+    QCOMPARE(controls.size(),
+             16);  // the ten of the layout, the four of Find, Check... and Export GEDCOM...
     for (QWidget* a : controls) {
       QVERIFY2(form.rect().contains(a->geometry()), qPrintable(a->objectName()));
       for (QWidget* b : controls) {
-        if (a != b) QVERIFY2(!a->geometry().intersects(b->geometry()),
-                             qPrintable(a->objectName() + " overlaps " + b->objectName()));
+        if (a != b)
+          QVERIFY2(!a->geometry().intersects(b->geometry()),
+                   qPrintable(a->objectName() + " overlaps " + b->objectName()));
       }
       if (auto* label = qobject_cast<QLabel*>(a)) {
         QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(a->objectName()));
@@ -328,10 +337,10 @@ class MainWindowTest : public QObject {
       }
     }
     const std::pair<const char*, QPoint> positions[] = {
-        {"Label2", {144, 16}},  {"Label1", {312, 16}},      {"btnOpen", {40, 32}},
-        {"cbxRecType", {128, 32}}, {"ebRecNum", {296, 32}}, {"btnGo", {440, 32}},
-        {"btnOrderNames", {24, 312}}, {"Label4", {8, 360}}, {"Label5", {104, 376}},
-        {"Label3", {88, 392}},  {"btnExportGedcom", {370, 312}}};
+        {"Label2", {144, 16}},        {"Label1", {312, 16}},          {"btnOpen", {40, 32}},
+        {"cbxRecType", {128, 32}},    {"ebRecNum", {296, 32}},        {"btnGo", {440, 32}},
+        {"btnOrderNames", {24, 312}}, {"Label4", {8, 360}},           {"Label5", {104, 376}},
+        {"Label3", {88, 392}},        {"btnExportGedcom", {370, 312}}};
     for (const auto& [name, at] : positions) {
       QWidget* w = form.findChild<QWidget*>(name);
       QVERIFY2(w != nullptr, name);
@@ -466,8 +475,8 @@ class MainWindowTest : public QObject {
       QCOMPARE(form.Database()->HeaderI32(kinscope::kHdrRootNode), 5);
       recording.OpenPath(path);
       QCOMPARE(h_->messages.size(), size_t{1});
-      QCOMPARE(h_->messages[0], Message(QString::asprintf("Open failed.  Error code: %d", EACCES),
-                                        "Alert!"));
+      QCOMPARE(h_->messages[0],
+               Message(QString::asprintf("Open failed.  Error code: %d", EACCES), "Alert!"));
       QVERIFY(!recording.isVisible());
     }
     QCOMPARE(tevwriter::ReadWholeFile(path), before);
@@ -532,20 +541,34 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("number");
     QTest::addColumn<int>("code");  // -2: nothing opened
     QTest::addColumn<int>("passed");
-    QTest::newRow("zero") << "Name" << "0" << -2 << 0;
-    QTest::newRow("empty") << "Marriage" << "" << -2 << 0;
-    QTest::newRow("non-numeric") << "Note" << "abc" << -2 << 0;
-    QTest::newRow("digits then letters") << "Individual" << "12abc" << 0 << 12;
-    QTest::newRow("blanks and sign") << "Family" << "  +8" << 2 << 8;
-    QTest::newRow("negative") << "Name" << "-45" << 3 << -45;
-    QTest::newRow("no type") << "" << "7" << -1 << 7;
-    QTest::newRow("typed text of no entry") << "Individuals" << "7" << -1 << 7;
-    QTest::newRow("source") << "Source" << "3" << 7 << 3;
-    QTest::newRow("contact") << "Contact" << "3" << 10 << 3;
-    QTest::newRow("index, empty number") << "Indiv_Index" << "" << 12 << 77;
-    QTest::newRow("index, zero") << "Indiv_Index" << "0" << 12 << 77;
-    QTest::newRow("index, number") << "Indiv_Index" << "4" << 12 << 4;
-    QTest::newRow("no type, empty number") << "" << "" << -2 << 0;
+    QTest::newRow("zero") << "Name"
+                          << "0" << -2 << 0;
+    QTest::newRow("empty") << "Marriage"
+                           << "" << -2 << 0;
+    QTest::newRow("non-numeric") << "Note"
+                                 << "abc" << -2 << 0;
+    QTest::newRow("digits then letters") << "Individual"
+                                         << "12abc" << 0 << 12;
+    QTest::newRow("blanks and sign") << "Family"
+                                     << "  +8" << 2 << 8;
+    QTest::newRow("negative") << "Name"
+                              << "-45" << 3 << -45;
+    QTest::newRow("no type") << ""
+                             << "7" << -1 << 7;
+    QTest::newRow("typed text of no entry") << "Individuals"
+                                            << "7" << -1 << 7;
+    QTest::newRow("source") << "Source"
+                            << "3" << 7 << 3;
+    QTest::newRow("contact") << "Contact"
+                             << "3" << 10 << 3;
+    QTest::newRow("index, empty number") << "Indiv_Index"
+                                         << "" << 12 << 77;
+    QTest::newRow("index, zero") << "Indiv_Index"
+                                 << "0" << 12 << 77;
+    QTest::newRow("index, number") << "Indiv_Index"
+                                   << "4" << 12 << 4;
+    QTest::newRow("no type, empty number") << ""
+                                           << "" << -2 << 0;
   }
   void goPassesTypeAndNumber() {
     QFETCH(QString, type);
@@ -574,7 +597,8 @@ class MainWindowTest : public QObject {
 
   void codesWithoutAWindowSayso_data() {
     QTest::addColumn<int>("code");
-    for (int code : {-1, 7, 10, 13, -45, 77}) QTest::newRow(qPrintable(QString::number(code))) << code;
+    for (int code : {-1, 7, 10, 13, -45, 77})
+      QTest::newRow(qPrintable(QString::number(code))) << code;
   }
   void codesWithoutAWindowSayso() {
     QFETCH(int, code);
@@ -589,12 +613,22 @@ class ParseRecordNumberTest : public QObject {
   Q_OBJECT
  private slots:
   void parsesLikeAtol() {
-    const std::pair<const char*, int32_t> cases[] = {
-        {"", 0},           {"42", 42},         {"  42", 42},     {"\t\n 5", 5},
-        {"+7", 7},         {"-13", -13},       {"12abc", 12},    {"abc", 0},
-        {"- 5", 0},        {"--5", 0},         {"007", 7},       {"2147483647", INT32_MAX},
-        {"-2147483648", INT32_MIN}, {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN},
-        {"1 2", 1}};
+    const std::pair<const char*, int32_t> cases[] = {{"", 0},
+                                                     {"42", 42},
+                                                     {"  42", 42},
+                                                     {"\t\n 5", 5},
+                                                     {"+7", 7},
+                                                     {"-13", -13},
+                                                     {"12abc", 12},
+                                                     {"abc", 0},
+                                                     {"- 5", 0},
+                                                     {"--5", 0},
+                                                     {"007", 7},
+                                                     {"2147483647", INT32_MAX},
+                                                     {"-2147483648", INT32_MIN},
+                                                     {"99999999999", INT32_MAX},
+                                                     {"-99999999999", INT32_MIN},
+                                                     {"1 2", 1}};
     for (const auto& [text, value] : cases) {
       QVERIFY2(kinscope::ParseRecordNumber(text) == value, text);
     }

@@ -31,29 +31,35 @@ void Rename(CTEVDatabase& db, int32_t node, const std::string& text) {
   std::copy(text.begin(), text.end(), name.begin() + static_cast<std::ptrdiff_t>(iname::kText));
   name[iname::kText + text.size()] = 0;
   db.StoreINameText(at, name);
-  db.WriteAt(at + static_cast<int32_t>(iname::kText + text.size()), name.data() + iname::kText + text.size(), 1);
+  db.WriteAt(at + static_cast<int32_t>(iname::kText + text.size()),
+             name.data() + iname::kText + text.size(), 1);
 }
 
 TEST(DumpStream, SameBytesAsTheDocuments) {
   const std::pair<const char*, Harm> files[] = {
       {"sample", [](CTEVDatabase&) {}},
-      {"odd bytes", [](CTEVDatabase& db) {  // quote, backslash, controls, 8-bit, blanks at the end
-         Rename(db, 33, "Fr\"d\\\x01\t\n\x7f /A\xe9\xff" "e/ ");
+      {"odd bytes",
+       [](CTEVDatabase& db) {  // quote, backslash, controls, 8-bit, blanks at the end
+         Rename(db, 33,
+                "Fr\"d\\\x01\t\n\x7f /A\xe9\xff"
+                "e/ ");
          Rename(db, 4, "George /Aldridge/ \x1f");
        }},
-      {"reached twice", [](CTEVDatabase& db) {
+      {"reached twice",
+       [](CTEVDatabase& db) {
          db.SetNodeLink(CheckIndexTree(db).order.back(), db.HeaderI32(kHdrRootNode2), kGreaterLink);
        }},
-      {"link above the bound", [](CTEVDatabase& db) {
-         db.SetNodeLink(db.HeaderI32(kHdrRootNode2), 99999, kLesserLink);
-       }},
-      {"empty index", [](CTEVDatabase& db) {
+      {"link above the bound",
+       [](CTEVDatabase& db) { db.SetNodeLink(db.HeaderI32(kHdrRootNode2), 99999, kLesserLink); }},
+      {"empty index",
+       [](CTEVDatabase& db) {
          db.SetHeaderI32(kHdrRootNode, 0);
          db.SetHeaderI32(kHdrRootNode2, 0);
          db.UpdateHeader();
        }},
   };
-  const char* const searches[] = {"Whitc", "Aldridge", "Thomas /Whitcombe/", "Nobody /Here/", "", "Fr\"ed"};
+  const char* const searches[] = {"Whitc",         "Aldridge", "Thomas /Whitcombe/",
+                                  "Nobody /Here/", "",         "Fr\"ed"};
   TempDir dir;
   int copy = 0;
   for (const auto& [what, harm] : files) {
@@ -79,7 +85,9 @@ TEST(DumpStream, SameBytesAsTheDocuments) {
       const dump::Result written = dump::WriteIndex(db, index, json);
       expect(dump::Index(db), written, index.str(), "index");
       if (std::string(what) == "odd bytes" && json) {
-        EXPECT_NE(index.str().find("Fr\\\"d\\\\\\u0001\\t\\n\x7f /A\xc3\xa9\xc3\xbf" "e/ "), std::string::npos);
+        EXPECT_NE(index.str().find("Fr\\\"d\\\\\\u0001\\t\\n\x7f /A\xc3\xa9\xc3\xbf"
+                                   "e/ "),
+                  std::string::npos);
       }
       for (const char* text : searches) {
         std::ostringstream found;
@@ -87,7 +95,8 @@ TEST(DumpStream, SameBytesAsTheDocuments) {
         expect(dump::Find(db, text), w, found.str(), std::string("find ") + text);
         std::ostringstream walked_twice;  // rows beyond what the first walk keeps
         const dump::Result w2 = dump::WriteFind(db, text, walked_twice, json, 200);
-        expect(dump::Find(db, text), w2, walked_twice.str(), std::string("find ") + text + " (walked twice)");
+        expect(dump::Find(db, text), w2, walked_twice.str(),
+               std::string("find ") + text + " (walked twice)");
       }
     }
   }

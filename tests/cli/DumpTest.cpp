@@ -59,9 +59,9 @@ TEST_F(DumpTest, GoldenDocumentsOfTheSample) {
   EXPECT_EQ(dump::Index(db_).doc, Golden("index.json"));
   EXPECT_EQ(dump::Check(db_).doc, Golden("check.json"));
   const std::pair<const char*, int32_t> records[] = {
-      {"individual", 1},  {"marriage", 1}, {"family", 1},        {"name", 20480},
-      {"note", 1},        {"indivname", 20991}, {"citation", 1}, {"user defined", 1},
-      {"ud event type", 1}, {"media", 1},  {"indiv_index", 3}};
+      {"individual", 1},    {"marriage", 1},      {"family", 1},     {"name", 20480},
+      {"note", 1},          {"indivname", 20991}, {"citation", 1},   {"user defined", 1},
+      {"ud event type", 1}, {"media", 1},         {"indiv_index", 3}};
   for (const auto& [type, number] : records) {
     std::string file = std::string("record-") + type + ".json";
     for (char& c : file) c = c == ' ' || c == '_' ? '-' : c;
@@ -126,8 +126,9 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
          IndividImage person{};
          db.LoadIndivid(person, 1);
          const uint8_t other[4] = {2, 0, 0, 0};
-         db.WriteAt(DecodeI32(person.data(), individ::kStartnames) + static_cast<int32_t>(iname::kOwnerId),
-                    other, 4);
+         db.WriteAt(
+             DecodeI32(person.data(), individ::kStartnames) + static_cast<int32_t>(iname::kOwnerId),
+             other, 4);
        },
        "its owner is 2, not the individual"},
   };
@@ -168,10 +169,12 @@ int RunDump(const std::string& args, const std::string& out = "", bool with_erro
 #ifdef _WIN32
   // cmd /c takes the outer quotes off: ""program" args >out 2>&1"
   const std::string program = std::filesystem::path(KINSCOPE_DUMP).make_preferred().string();
-  const std::string to = out.empty() ? "NUL 2>&1" : "\"" + out + "\"" + (with_errors ? " 2>&1" : "");
+  const std::string to =
+      out.empty() ? "NUL 2>&1" : "\"" + out + "\"" + (with_errors ? " 2>&1" : "");
   return std::system(("\"\"" + program + "\" " + args + " >" + to + "\"").c_str());
 #else
-  const std::string to = out.empty() ? "/dev/null 2>&1" : "'" + out + "'" + (with_errors ? " 2>&1" : "");
+  const std::string to =
+      out.empty() ? "/dev/null 2>&1" : "'" + out + "'" + (with_errors ? " 2>&1" : "");
   const int status = std::system((std::string(KINSCOPE_DUMP) + " " + args + " >" + to).c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
@@ -179,7 +182,8 @@ int RunDump(const std::string& args, const std::string& out = "", bool with_erro
 
 // The program's output for `args` (standard output and error), and its exit status.
 std::pair<std::string, int> RunDumpOutput(const std::string& args) {
-  const std::string out = (std::filesystem::temp_directory_path() / "kinscope-dump-test.out").string();
+  const std::string out =
+      (std::filesystem::temp_directory_path() / "kinscope-dump-test.out").string();
   const int status = RunDump(args, out, true);
   std::string text = Contents(out);
   std::filesystem::remove(out);
@@ -195,8 +199,9 @@ TEST_F(DumpTest, CheckTextAndExitStatusByDamage) {
   ASSERT_TRUE(tevwriter::OverwriteFile(damaged, kRegionBase + 8000, {foreign}));
   auto [out, status] = RunDumpOutput(damaged + " check");
   EXPECT_EQ(status, dump::kOk);
-  EXPECT_EQ(out, "region 0 page 8000:  unusual  the page map names table 40, which does not exist"
-                 "  (offset 20288)\n1 problem found: 0 damage, 1 unusual\n");
+  EXPECT_EQ(out,
+            "region 0 page 8000:  unusual  the page map names table 40, which does not exist"
+            "  (offset 20288)\n1 problem found: 0 damage, 1 unusual\n");
   {
     CTEVDatabase db;
     ASSERT_EQ(db.OpenDatabase(damaged, 0), kOpenOk);

@@ -37,7 +37,8 @@ int ReadReachable(CTEVDatabase& db) {
   int read = 0;
   std::array<uint8_t, 256> record{};
   for (const TableSpec& t : kSpecs) {
-    for (int32_t n = 1; n <= 64; ++n) read += db.ReadRecord(record.data(), t.size, n, t.table, t.per_page);
+    for (int32_t n = 1; n <= 64; ++n)
+      read += db.ReadRecord(record.data(), t.size, n, t.table, t.per_page);
   }
   const TreeReport report = CheckIndexTree(db);
   for (int32_t node : report.order) {

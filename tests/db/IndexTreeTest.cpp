@@ -189,14 +189,14 @@ TEST(IndexTreeTest, ReinsertNode) {
     Order order;
     int32_t bound_after;
   } rows[] = {
-      {"", 1, "Q", kBound, {1}, kBound},  // empty tree
+      {"", 1, "Q", kBound, {1}, kBound},   // empty tree
       {"A", 1, "Z", kBound, {1}, kBound},  // the only node
       {"ABCDEFG", 1, "Z", kBound, {2, 3, 4, 5, 6, 7, 1}, kBound},
       {"ABCDEFG", 4, "a", kBound, {4, 1, 2, 3, 5, 6, 7}, kBound},  // the root, before its equal
       {"ABBBEFG", 8, "b", kBound, {1, 8, 2, 3, 4, 5, 6, 7}, kBound},
       {"ABCDEFG", 8, nullptr, kBound, {8, 1, 2, 3, 4, 5, 6, 7}, kBound},  // key ", "
       {"ABCDEFG", 8, "Z", 5, {1, 2, 3, 4, 5, 6, 7, 8}, 9},  // raises the bound to 8 + 1
-      {"ABCDEFG", 1, "Z", 5, {2, 3, 4, 1}, 5},  // the walk stops at 6, above the bound
+      {"ABCDEFG", 1, "Z", 5, {2, 3, 4, 1}, 5},              // the walk stops at 6, above the bound
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "row " << (&row - rows));

@@ -64,12 +64,18 @@ TEST(NameKeysTest, Collation) {
     int exact;
     int32_t result;
   } rows[] = {
-      {u"smith, john", u"SMITH, JOHN", 0, 0},     {u"smith, john", u"SMITH, JOHN", 1, 's' - 'S'},
-      {u"Smith, Jo", u"Smith, John", 0, -'h'},    {u"Smith, John", u"Smith, Jo", 0, 'h'},
-      {u"", u"", 0, 0},                           {u"", u"A", 0, -'A'},  // b as stored
-      {u"\xFFC4", u"\xFFE4", 0, 0xC4 - 0xE4},     {u"\xFFC4", u"z", 0, 0xC4 - 'z'},
-      {u"[", u"a", 0, '[' - 'a'},                 {u"@", u"`", 0, '@' - '`'},
-      {u"\u0141", u"a", 0, 0},                    {u"\xFFC4", u"a", 1, 0xFFC4 - 'a'},
+      {u"smith, john", u"SMITH, JOHN", 0, 0},
+      {u"smith, john", u"SMITH, JOHN", 1, 's' - 'S'},
+      {u"Smith, Jo", u"Smith, John", 0, -'h'},
+      {u"Smith, John", u"Smith, Jo", 0, 'h'},
+      {u"", u"", 0, 0},
+      {u"", u"A", 0, -'A'},  // b as stored
+      {u"\xFFC4", u"\xFFE4", 0, 0xC4 - 0xE4},
+      {u"\xFFC4", u"z", 0, 0xC4 - 'z'},
+      {u"[", u"a", 0, '[' - 'a'},
+      {u"@", u"`", 0, '@' - '`'},
+      {u"\u0141", u"a", 0, 0},
+      {u"\xFFC4", u"a", 1, 0xFFC4 - 'a'},
       {WideText(u"ab\0c", 4), u"ab", 1, 0},
   };
   for (const Row& row : rows) {
@@ -88,8 +94,8 @@ TEST(NameKeysTest, RecordsReadCheckedAndCompared) {
   struct Row {
     int32_t next, previous, owner;
     int sound;
-  } rows[] = {{start, end, 10, 1}, {0, 0, 1, 1},         {0, 0, 0, 0},         {0, 0, 11, 0},
-              {0, 0, -1, 0},       {start - 1, 0, 1, 0}, {end + 1, 0, 1, 0},   {0, start - 1, 1, 0},
+  } rows[] = {{start, end, 10, 1}, {0, 0, 1, 1},         {0, 0, 0, 0},        {0, 0, 11, 0},
+              {0, 0, -1, 0},       {start - 1, 0, 1, 0}, {end + 1, 0, 1, 0},  {0, start - 1, 1, 0},
               {0, end + 1, 1, 0},  {-1, 0, 1, 0},        {0, INT32_MIN, 1, 0}};
   std::vector<int32_t> offsets;
   for (const Row& row : rows) {

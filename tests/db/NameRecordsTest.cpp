@@ -78,8 +78,13 @@ TEST_F(NameRecordsTest, OffsetsThatLeadNowhere) {
   file_.AppendNameRec(0, 0, 0, 0, "somewhere");
   Open();
   const int64_t size = file_.FileSize();
-  const int32_t offsets[] = {0, -1, INT32_MIN, static_cast<int32_t>(size),
-                             static_cast<int32_t>(size - 12), INT32_MAX, INT32_MAX - 5};
+  const int32_t offsets[] = {0,
+                             -1,
+                             INT32_MIN,
+                             static_cast<int32_t>(size),
+                             static_cast<int32_t>(size - 12),
+                             INT32_MAX,
+                             INT32_MAX - 5};
   for (int32_t offset : offsets) {
     SCOPED_TRACE(offset);
     kinscope::NameRecImage name{};

@@ -52,8 +52,8 @@ class OpenCloseTest : public ::testing::Test {
 struct DamageCase {
   const char* what;
   int regions;
-  int64_t truncate_to;       // -1: keep the size
-  int64_t patch_at;          // -1: no patch
+  int64_t truncate_to;  // -1: keep the size
+  int64_t patch_at;     // -1: no patch
   Bytes patch;
   int expected;
 };

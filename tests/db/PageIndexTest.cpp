@@ -84,7 +84,7 @@ TEST(PageIndex, LookupsMatchTheEagerIndexOnRandomMaps) {
     for (int r = 0; r < regions; ++r) {
       Bytes map(8192, 0);
       map[0] = 11;
-      const int density = below(101);  // percent of pages owned
+      const int density = below(101);   // percent of pages owned
       const bool runs = below(2) == 0;  // pages taken in runs, as a table grows
       for (size_t p = 1; p < map.size();) {
         const size_t length = runs ? 1 + static_cast<size_t>(below(40)) : 1;
@@ -119,7 +119,8 @@ TEST(PageIndex, LookupsMatchTheEagerIndexOnRandomMaps) {
         auto count = below(3) == 0 ? static_cast<int16_t>(mapped - 2 + below(5)) : int16_t{0};
         if (sound_counts) {
           count = static_cast<int16_t>(mapped + (t == 11 && r < regions ? 1 : 0));
-          if (r == off_region && t == off_table) count = static_cast<int16_t>(count + (below(2) ? 1 : -1));
+          if (r == off_region && t == off_table)
+            count = static_cast<int16_t>(count + (below(2) ? 1 : -1));
         }
         counts[static_cast<size_t>(r * 32 + t - 1)] = count;
         file.SetPageCount(r, t, count);

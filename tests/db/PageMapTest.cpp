@@ -74,7 +74,8 @@ TEST_F(PageMapTest, NumbersCrossPagesAndRegions) {
   for (int32_t n : cases) EXPECT_EQ(Read(n), n);
   EXPECT_EQ(db_.LocateRecord(37, kTable, kSize, kPerPage), 2 * 8192 + 36 * 221 + 12288);
   EXPECT_EQ(db_.LocateRecord(38, kTable, kSize, kPerPage), 9 * 8192 + 12288);
-  EXPECT_EQ(db_.LocateRecord(75, kTable, kSize, kPerPage), 2 * (int64_t{1} << 26) + 8000 * 8192 + 12288);
+  EXPECT_EQ(db_.LocateRecord(75, kTable, kSize, kPerPage),
+            2 * (int64_t{1} << 26) + 8000 * 8192 + 12288);
   // One past the last record, and numbers 0 and below.
   const int32_t missing[] = {total + 1, 0, -1, INT32_MIN, INT32_MAX};
   for (int32_t n : missing) EXPECT_EQ(Read(n), -1) << n;
@@ -162,7 +163,7 @@ TEST_F(PageMapTest, ShortReadAtTheEndOfTheFile) {
   EXPECT_EQ(db_.LoadIndivid(record, 1), 0);
   EXPECT_EQ(kinscope::DecodeI32(record.data(), 0), 1);  // the bytes read are there
   EXPECT_EQ(record[99], 0x11);
-  EXPECT_EQ(record[100], 0);                            // and nothing stale after them
+  EXPECT_EQ(record[100], 0);  // and nothing stale after them
   EXPECT_EQ(record[220], 0);
 }
 

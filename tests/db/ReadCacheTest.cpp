@@ -32,9 +32,9 @@ TEST(ReadCache, ReadsAsTheFileReads) {
 
   const int64_t page2 = tevwriter::PageOffset(0, 2);
   const std::pair<int64_t, size_t> reads[] = {
-      {0, 1685},          {12000, 600},       {page2 - 100, 271},  {page2 + 8000, 8192 + 400},
-      {page2 + 5, 16},    {end - 10, 271},    {end, 16},           {end + 9000, 16},
-      {page2 + 5, 16},    {kRegionBase, 3 * 8192}};
+      {0, 1685},       {12000, 600},           {page2 - 100, 271}, {page2 + 8000, 8192 + 400},
+      {page2 + 5, 16}, {end - 10, 271},        {end, 16},          {end + 9000, 16},
+      {page2 + 5, 16}, {kRegionBase, 3 * 8192}};
   for (const size_t capacity : {size_t{8192} * 2, kWholeFileReadCache}) {
     CTEVDatabase plain, cached;
     ASSERT_EQ(plain.OpenDatabase(path, 1), kOpenOk);
@@ -54,8 +54,10 @@ TEST(ReadCache, ReadsAsTheFileReads) {
 // Fails the database's writes or its syncs on demand.
 class FailingSeam : public platform::FileSeam {
  public:
-  size_t WriteAt(platform::FileHandle file, int64_t offset, const void* buffer, size_t count) override {
-    return fail_writes && offset >= kRegionBase ? 0 : FileSeam::WriteAt(file, offset, buffer, count);
+  size_t WriteAt(platform::FileHandle file, int64_t offset, const void* buffer,
+                 size_t count) override {
+    return fail_writes && offset >= kRegionBase ? 0
+                                                : FileSeam::WriteAt(file, offset, buffer, count);
   }
   bool Sync(platform::FileHandle file) override { return !fail_syncs && FileSeam::Sync(file); }
   bool fail_writes = false;

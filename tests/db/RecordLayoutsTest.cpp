@@ -14,13 +14,19 @@ namespace {
 
 size_t WidthOfKind(const FieldSpec& f) {
   switch (f.kind) {
-    case FieldKind::kDate: return date::kSize;
-    case FieldKind::kEvent: return event::kSize;
-    case FieldKind::kOrdinance: return ordinance::kSize;
-    case FieldKind::kTime: return 4;
+    case FieldKind::kDate:
+      return date::kSize;
+    case FieldKind::kEvent:
+      return event::kSize;
+    case FieldKind::kOrdinance:
+      return ordinance::kSize;
+    case FieldKind::kTime:
+      return 4;
     case FieldKind::kChar:
-    case FieldKind::kFlags: return 1;
-    default: return f.width;  // integers are checked below, texts and bytes any width
+    case FieldKind::kFlags:
+      return 1;
+    default:
+      return f.width;  // integers are checked below, texts and bytes any width
   }
 }
 
@@ -48,10 +54,14 @@ TEST(RecordLayoutsTest, EveryLayoutIsWellFormed) {
 
 TEST(RecordLayoutsTest, TableRecordsHaveTheirTablesSize) {
   const std::pair<const RecordLayout&, const TableSpec&> rows[] = {
-      {individ::kLayout, kIndividTable}, {marr::kLayout, kMarrTable},
-      {famlink::kLayout, kFamLinkTable}, {note::kLayout, kNoteTable},
-      {cit::kLayout, kCitTable},         {media::kLayout, kMediaTable},
-      {userev::kLayout, kUserEvTable},   {uetype::kLayout, kUserEvTypeTable},
+      {individ::kLayout, kIndividTable},
+      {marr::kLayout, kMarrTable},
+      {famlink::kLayout, kFamLinkTable},
+      {note::kLayout, kNoteTable},
+      {cit::kLayout, kCitTable},
+      {media::kLayout, kMediaTable},
+      {userev::kLayout, kUserEvTable},
+      {uetype::kLayout, kUserEvTypeTable},
       {indexnode::kLayout, kIndexNodeTable}};
   for (const auto& [layout, table] : rows) {
     EXPECT_EQ(layout.size, static_cast<size_t>(table.size)) << layout.kind;

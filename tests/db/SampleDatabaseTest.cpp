@@ -35,7 +35,8 @@ TEST(SampleDatabaseTest, OpensAndEveryTableHoldsRecords) {
   EXPECT_GE(individuals, 25);
   EXPECT_LE(individuals, 40);
   EXPECT_EQ(db.LoadIndivid(individual, individuals), 1);
-  const int32_t slots = db.PageCount(0, kinscope::kIndividTable.table) * kinscope::kIndividTable.per_page;
+  const int32_t slots =
+      db.PageCount(0, kinscope::kIndividTable.table) * kinscope::kIndividTable.per_page;
   EXPECT_EQ(db.LoadIndivid(individual, slots + 1), 0);
   const int32_t root = db.HeaderI32(kinscope::kHdrRootNode2);
   EXPECT_EQ(root, db.HeaderI32(kinscope::kHdrRootNode));

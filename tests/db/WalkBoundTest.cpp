@@ -65,7 +65,8 @@ TEST(WalkBoundTest, TreeCheckOverAChainAndACycle) {
 TEST(WalkBoundTest, FindOverAChainAndACycle) {
   LesserChain chain(kChain, false);
   NameFindResult found;
-  EXPECT_LT(Seconds([&] { found = FindNames(chain.db, "Lee", kChain + 1); }), 5.0 * kTimeLimitScale);
+  EXPECT_LT(Seconds([&] { found = FindNames(chain.db, "Lee", kChain + 1); }),
+            5.0 * kTimeLimitScale);
   EXPECT_EQ(found.matches.size(), size_t{kChain});
   EXPECT_EQ(found.damaged_at, 0);
 

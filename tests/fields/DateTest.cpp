@@ -144,7 +144,7 @@ TEST(DateTest, InvalidDateTypesAreReportedNotFatal) {
 }
 
 TEST(DateTest, LeapYearsAndDayNumbers) {
-  const std::pair<int32_t, bool> years[] = {{1904, true}, {1900, false}, {2000, true},
+  const std::pair<int32_t, bool> years[] = {{1904, true},  {1900, false}, {2000, true},
                                             {1500, false}, {1901, false}, {0, true}};
   for (const auto& [year, leap] : years) EXPECT_EQ(kinscope::IsLeapYear(year), leap) << year;
   // The Gregorian rule everywhere: 1500 counted by the Julian table gives

@@ -54,8 +54,10 @@ TEST(TextBufferTest, EmptyWithoutStorage) {
 }
 
 TEST(TextBufferTest, CapacityStepsOfTextAndBytes) {
-  const struct { int length; int32_t capacity; } cases[] = {
-      {0, 11}, {11, 11}, {12, 27}, {27, 27}, {28, 59}, {59, 59}, {60, 123}, {124, 251}};
+  const struct {
+    int length;
+    int32_t capacity;
+  } cases[] = {{0, 11}, {11, 11}, {12, 27}, {27, 27}, {28, 59}, {59, 59}, {60, 123}, {124, 251}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.length);
     const std::string text = X(c.length);
@@ -69,8 +71,10 @@ TEST(TextBufferTest, CapacityStepsOfTextAndBytes) {
 }
 
 TEST(TextBufferTest, RepeatedCharacter) {
-  const struct { int32_t count; int32_t capacity; } cases[] = {
-      {1, 3}, {0, 11}, {-5, 11}, {2, 11}, {11, 11}, {12, 27}, {28, 59}};
+  const struct {
+    int32_t count;
+    int32_t capacity;
+  } cases[] = {{1, 3}, {0, 11}, {-5, 11}, {2, 11}, {11, 11}, {12, 27}, {28, 59}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.count);
     const std::string want(static_cast<size_t>(std::max(c.count, 0)), 'z');
@@ -79,11 +83,15 @@ TEST(TextBufferTest, RepeatedCharacter) {
 }
 
 TEST(TextBufferTest, AssignTextReplacesOrKeepsStorage) {
-  const struct { TextBuffer before; int length; int32_t capacity; } cases[] = {
-      {WithCapacity(59), 3, 11},   {WithCapacity(59), 13, 27},  {WithCapacity(59), 14, 59},
+  const struct {
+    TextBuffer before;
+    int length;
+    int32_t capacity;
+  } cases[] = {
+      {WithCapacity(59), 3, 11},   {WithCapacity(59), 13, 27},   {WithCapacity(59), 14, 59},
       {WithCapacity(123), 29, 59}, {WithCapacity(123), 30, 123}, {WithCapacity(27), 3, 27},
-      {WithCapacity(27), 27, 27},  {WithCapacity(27), 28, 59},  {WithCapacity(11), 12, 27},
-      {WithCapacity(59), 0, 11},   {TextBuffer('q', 1), 2, 3},  {TextBuffer('q', 1), 0, 11},
+      {WithCapacity(27), 27, 27},  {WithCapacity(27), 28, 59},   {WithCapacity(11), 12, 27},
+      {WithCapacity(59), 0, 11},   {TextBuffer('q', 1), 2, 3},   {TextBuffer('q', 1), 0, 11},
       {TextBuffer(), 0, 11},       {TextBuffer(), 5, 11}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.before.Capacity() << " <- " << c.length);
@@ -103,10 +111,14 @@ TEST(TextBufferTest, AssignTextFromOwnStorage) {
 }
 
 TEST(TextBufferTest, AssignBufferTakesItsCapacity) {
-  const struct { TextBuffer target; TextBuffer source; } cases[] = {
-      {WithCapacity(59), TextBuffer('q', 1)}, {WithCapacity(11), TextBuffer(X(40).c_str())},
-      {WithCapacity(27), WithCapacity(27)},   {TextBuffer(), TextBuffer("")},
-      {TextBuffer("abc"), TextBuffer("a\0b", 3)}};
+  const struct {
+    TextBuffer target;
+    TextBuffer source;
+  } cases[] = {{WithCapacity(59), TextBuffer('q', 1)},
+               {WithCapacity(11), TextBuffer(X(40).c_str())},
+               {WithCapacity(27), WithCapacity(27)},
+               {TextBuffer(), TextBuffer("")},
+               {TextBuffer("abc"), TextBuffer("a\0b", 3)}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.source.Capacity());
     TextBuffer b(c.target);
@@ -123,22 +135,25 @@ TEST(TextBufferTest, AssignBufferTakesItsCapacity) {
 
 TEST(TextBufferTest, Concatenation) {
   const TextBuffer abc("abc");
-  const struct { TextBuffer result; std::string text; int32_t capacity; } cases[] = {
-      {abc + TextBuffer("def"), "abcdef", 11},
-      {TextBuffer(X(8).c_str()) + TextBuffer("1234"), X(8) + "1234", 27},
-      {WithCapacity(59) + TextBuffer("d"), "abcd", 59},  // the first's capacity stays
-      {abc + abc, "abcabc", 11},
-      {TextBuffer() + TextBuffer(), "", 11},
-      {TextBuffer() + TextBuffer("xy"), "xy", 11},
-      {TextBuffer("") + TextBuffer(), "", 11},
-      {TextBuffer("ab\0cd", 5) + TextBuffer("x"), "abx", 11},
-      {abc + "de", "abcde", 11},
-      {abc + X(9).c_str(), "abc" + X(9), 27},
-      {abc + static_cast<const char*>(nullptr), "abc", 11},
-      {TextBuffer() + "", "", 11},
-      {'a' + TextBuffer("bc"), "abc", 3},
-      {'a' + TextBuffer("bcd"), "abcd", 11},
-      {'a' + TextBuffer(), "a", 3}};
+  const struct {
+    TextBuffer result;
+    std::string text;
+    int32_t capacity;
+  } cases[] = {{abc + TextBuffer("def"), "abcdef", 11},
+               {TextBuffer(X(8).c_str()) + TextBuffer("1234"), X(8) + "1234", 27},
+               {WithCapacity(59) + TextBuffer("d"), "abcd", 59},  // the first's capacity stays
+               {abc + abc, "abcabc", 11},
+               {TextBuffer() + TextBuffer(), "", 11},
+               {TextBuffer() + TextBuffer("xy"), "xy", 11},
+               {TextBuffer("") + TextBuffer(), "", 11},
+               {TextBuffer("ab\0cd", 5) + TextBuffer("x"), "abx", 11},
+               {abc + "de", "abcde", 11},
+               {abc + X(9).c_str(), "abc" + X(9), 27},
+               {abc + static_cast<const char*>(nullptr), "abc", 11},
+               {TextBuffer() + "", "", 11},
+               {'a' + TextBuffer("bc"), "abc", 3},
+               {'a' + TextBuffer("bcd"), "abcd", 11},
+               {'a' + TextBuffer(), "a", 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     ExpectBuffer(c.result, c.text, c.capacity);
@@ -147,12 +162,16 @@ TEST(TextBufferTest, Concatenation) {
 }
 
 TEST(TextBufferTest, CompareLikeStrcmpWithUnsignedBytes) {
-  const struct { TextBuffer b; const char* text; int sign; } cases[] = {
-      {TextBuffer(), "abc", -1},     {TextBuffer(), "", 0},         {TextBuffer(""), "", 0},
-      {TextBuffer("abc"), "abc", 0}, {TextBuffer("abc"), "abd", -1}, {TextBuffer("ab"), "abc", -1},
-      {TextBuffer("abc"), "ab", 1},  {TextBuffer("\x80"), "a", 1},   {TextBuffer("a"), "\xff", -1},
-      {TextBuffer("\xe4"), "\xc4", 1}, {TextBuffer("abc"), nullptr, 1},
-      {TextBuffer("ab\0z", 4), "ab", 0}};
+  const struct {
+    TextBuffer b;
+    const char* text;
+    int sign;
+  } cases[] = {{TextBuffer(), "abc", -1},       {TextBuffer(), "", 0},
+               {TextBuffer(""), "", 0},         {TextBuffer("abc"), "abc", 0},
+               {TextBuffer("abc"), "abd", -1},  {TextBuffer("ab"), "abc", -1},
+               {TextBuffer("abc"), "ab", 1},    {TextBuffer("\x80"), "a", 1},
+               {TextBuffer("a"), "\xff", -1},   {TextBuffer("\xe4"), "\xc4", 1},
+               {TextBuffer("abc"), nullptr, 1}, {TextBuffer("ab\0z", 4), "ab", 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.b.Text() << " vs " << (c.text ? c.text : "(null)"));
     const int result = c.b.Compare(c.text);
@@ -188,7 +207,10 @@ TEST(TextBufferTest, ReserveAndSetLength) {
 }
 
 TEST(TextBufferTest, FormatConversions) {
-  const struct { std::string got; std::string want; } cases[] = {
+  const struct {
+    std::string got;
+    std::string want;
+  } cases[] = {
       {Fmt("%02d%02d%02d", 1901, 1, 5), "19010105"},
       {Fmt("%d ", 7), "7 "},
       {Fmt("%ld", 5), "5d"},
@@ -221,14 +243,13 @@ TEST(TextBufferTest, FormatCapacity) {
     int value;
     std::string want;
     int32_t capacity;
-  } cases[] = {
-      {TextBuffer(), "%d", 7, "7", 11},
-      {TextBuffer(), "%011d", 1, "00000000001", 11},
-      {TextBuffer(), "%012d", 1, "000000000001", 27},
-      {TextBuffer(), "abcdefghijkl", 0, "abcdefghijkl", 27},
-      {WithCapacity(59), "%d", 7, "7", 59},  // never shrinks
-      {TextBuffer('q', 1), "%d", 42, "42", 3},
-      {TextBuffer('q', 1), "%d", 4242, "4242", 11}};
+  } cases[] = {{TextBuffer(), "%d", 7, "7", 11},
+               {TextBuffer(), "%011d", 1, "00000000001", 11},
+               {TextBuffer(), "%012d", 1, "000000000001", 27},
+               {TextBuffer(), "abcdefghijkl", 0, "abcdefghijkl", 27},
+               {WithCapacity(59), "%d", 7, "7", 59},  // never shrinks
+               {TextBuffer('q', 1), "%d", 42, "42", 3},
+               {TextBuffer('q', 1), "%d", 4242, "4242", 11}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.format);
     TextBuffer b(c.before);
@@ -269,11 +290,10 @@ TEST(TextBufferTest, WideConversionsFitTheirStorage) {
 }
 
 TEST(TextBufferDeathTest, TooLongEndsWithStatusFive) {
-  const std::function<void()> cases[] = {
-      [] { TextBuffer().Reserve(INT32_MAX); },
-      [] { TextBuffer('x', INT32_MAX); },
-      [] { TextBuffer().Format("%2147483647d", 1); },
-      [] { TextBuffer().Format("%.2147483647f", 1.0); }};
+  const std::function<void()> cases[] = {[] { TextBuffer().Reserve(INT32_MAX); },
+                                         [] { TextBuffer('x', INT32_MAX); },
+                                         [] { TextBuffer().Format("%2147483647d", 1); },
+                                         [] { TextBuffer().Format("%.2147483647f", 1.0); }};
   for (const auto& run : cases) EXPECT_EXIT(run(), testing::ExitedWithCode(5), "");
 }
 

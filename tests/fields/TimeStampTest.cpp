@@ -27,7 +27,8 @@ TEST(TimeStamp, TextInUtc) {
       {1299338537, "Sat Mar 05 15:22:17 2011\n"}, {951782400, "Tue Feb 29 00:00:00 2000\n"},
       {-946771200, "Mon Jan 01 00:00:00 1940\n"},
   };
-  for (const auto& row : rows) EXPECT_EQ(kinscope::TimeStampText(row.seconds), row.text) << row.seconds;
+  for (const auto& row : rows)
+    EXPECT_EQ(kinscope::TimeStampText(row.seconds), row.text) << row.seconds;
 }
 
 }  // namespace

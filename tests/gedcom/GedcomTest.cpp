@@ -27,14 +27,25 @@ namespace {
 // An encoded date: type byte, modifier, then each part's calendar, flags
 // and day number.
 std::array<uint8_t, 12> Encoded(uint8_t type, uint8_t modifier, uint8_t cal1, uint8_t flags1,
-                                uint32_t day1, uint8_t cal2 = 0, uint8_t flags2 = 0, uint32_t day2 = 0) {
-  return {type, modifier, cal1, flags1, uint8_t(day1), uint8_t(day1 >> 8), uint8_t(day1 >> 16),
-          cal2, flags2, uint8_t(day2), uint8_t(day2 >> 8), uint8_t(day2 >> 16)};
+                                uint32_t day1, uint8_t cal2 = 0, uint8_t flags2 = 0,
+                                uint32_t day2 = 0) {
+  return {type,
+          modifier,
+          cal1,
+          flags1,
+          uint8_t(day1),
+          uint8_t(day1 >> 8),
+          uint8_t(day1 >> 16),
+          cal2,
+          flags2,
+          uint8_t(day2),
+          uint8_t(day2 >> 8),
+          uint8_t(day2 >> 16)};
 }
 
 constexpr uint32_t k1Jan1901 = 2415386;
 constexpr uint32_t k2Feb1902 = k1Jan1901 + 365 + 32;
-constexpr uint32_t k1Jan1401 = 2232774;  // century table entry, Julian
+constexpr uint32_t k1Jan1401 = 2232774;   // century table entry, Julian
 constexpr uint32_t k1Jan1501B = 2269299;  // 1 Jan 1501 in table B (Julian), 11 Jan in table A
 
 struct DateRow {
@@ -74,7 +85,8 @@ const DateRow kDates[] = {
      "(Abt 1 Jan 1901/2 Feb 1902)", ""},
     {"second part empty", Encoded(4, 0, 0, 0, k1Jan1901), false, "1 JAN 1901", ""},
     {"Julian year, table A", Encoded(2, 0, 0, 0, k1Jan1401), false, "@#DJULIAN@ 1 JAN 1401", ""},
-    {"1501 in table B is Julian", Encoded(2, 0, 2, 0, k1Jan1501B), false, "@#DJULIAN@ 1 JAN 1501", ""},
+    {"1501 in table B is Julian", Encoded(2, 0, 2, 0, k1Jan1501B), false, "@#DJULIAN@ 1 JAN 1501",
+     ""},
     {"1501 in table A is Gregorian", Encoded(2, 0, 0, 0, k1Jan1501B), false, "11 JAN 1501", ""},
     {"Julian then Gregorian", Encoded(3, 0, 1, 0, k1Jan1401, 0, 0, k1Jan1901), false,
      "BET @#DJULIAN@ 1 JAN 1401 AND 1 JAN 1901", ""},
@@ -145,8 +157,11 @@ TEST(GedcomDumpTest, SampleKeepsTheLineRules) {
   EXPECT_NE(ged.find("1 CHAR UTF-8\n"), std::string::npos);
   EXPECT_NE(ged.find("1 CONC "), std::string::npos);  // the biography is longer than a line
   // Standard output gives the same records.
-  ASSERT_EQ(RunDump(std::string(KINSCOPE_SAMPLE_DB) + " gedcom >" + dir.File("stdout.ged"), dir.File("err")), 0);
-  EXPECT_EQ(Slurp(dir.File("stdout.ged")).substr(ged.find("0 @SUBM@")), ged.substr(ged.find("0 @SUBM@")));
+  ASSERT_EQ(RunDump(std::string(KINSCOPE_SAMPLE_DB) + " gedcom >" + dir.File("stdout.ged"),
+                    dir.File("err")),
+            0);
+  EXPECT_EQ(Slurp(dir.File("stdout.ged")).substr(ged.find("0 @SUBM@")),
+            ged.substr(ged.find("0 @SUBM@")));
 }
 
 TEST(GedcomDumpTest, WindowsTextsAndLinksThatLeadNowhere) {
@@ -174,7 +189,8 @@ TEST(GedcomDumpTest, WindowsTextsAndLinksThatLeadNowhere) {
   const std::string ged = Slurp(dir.File("one.ged"));
   const std::string err = Slurp(dir.File("err"));
   EXPECT_EQ(BrokenLineRule(ged), "");
-  EXPECT_NE(ged.find("1 NAME Ren\u00e9 /M\u20acller/\n2 GIVN Ren\u00e9\n2 SURN M\u20acller\n"), std::string::npos);
+  EXPECT_NE(ged.find("1 NAME Ren\u00e9 /M\u20acller/\n2 GIVN Ren\u00e9\n2 SURN M\u20acller\n"),
+            std::string::npos);
   EXPECT_NE(ged.find("0 @F1@ FAM\n1 HUSB @I1@\n"), std::string::npos);
   EXPECT_EQ(ged.find("WIFE"), std::string::npos);
   EXPECT_NE(err.find("marriage 1: wife 7 is not exported"), std::string::npos) << err;
@@ -184,9 +200,12 @@ TEST(GedcomDumpTest, WindowsTextsAndLinksThatLeadNowhere) {
 
 TEST(GedcomDumpTest, FailedOutputLeavesNoFile) {
   TempDir dir;
-  EXPECT_EQ(RunDump(std::string(KINSCOPE_SAMPLE_DB) + " gedcom -o " + dir.File("no/such/folder.ged"),
-                dir.File("err")), 2);
-  EXPECT_EQ(RunDump(dir.File("missing.tev") + " gedcom -o " + dir.File("x.ged"), dir.File("err")), 2);
+  EXPECT_EQ(
+      RunDump(std::string(KINSCOPE_SAMPLE_DB) + " gedcom -o " + dir.File("no/such/folder.ged"),
+              dir.File("err")),
+      2);
+  EXPECT_EQ(RunDump(dir.File("missing.tev") + " gedcom -o " + dir.File("x.ged"), dir.File("err")),
+            2);
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.ged")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.ged.part")));
 }

@@ -61,7 +61,9 @@ Tree ReadTree(const QString& path) {
     xml.readNext();
     if (!xml.isStartElement()) continue;
     const std::string name = xml.name().toString().toStdString();
-    const auto attr = [&xml](const char* a) { return xml.attributes().value(a).toString().toStdString(); };
+    const auto attr = [&xml](const char* a) {
+      return xml.attributes().value(a).toString().toStdString();
+    };
     const std::string handle = attr("handle");
     if (!handle.empty()) ++t.counts[name];
     if (name == "person") {
@@ -121,7 +123,8 @@ Held SampleHolds() {
   CTEVDatabase db;
   if (db.OpenDatabase(KINSCOPE_SAMPLE_DB, 1) != kOpenOk) return h;
   const auto set = [](const uint8_t* b, size_t n) {
-    for (size_t i = 0; i < n; ++i) if (b[i] != 0) return true;
+    for (size_t i = 0; i < n; ++i)
+      if (b[i] != 0) return true;
     return false;
   };
   IndividImage p{};
@@ -145,9 +148,13 @@ TEST(GrampsImportTest, SampleImportsWhole) {
       << "Gramps is not installed; scripts/setup.sh installs it";
   TempDir dir;
   const std::string ged = dir.File("family.ged"), report = dir.File("report.txt");
-  ASSERT_EQ(std::system((std::string(KINSCOPE_DUMP) + " " + KINSCOPE_SAMPLE_DB + " gedcom -o " + ged).c_str()), 0);
+  ASSERT_EQ(
+      std::system(
+          (std::string(KINSCOPE_DUMP) + " " + KINSCOPE_SAMPLE_DB + " gedcom -o " + ged).c_str()),
+      0);
   const std::string gramps = "cd " + dir.File("") + " && GRAMPSHOME=" + dir.File("home") +
-                             " LANG=C.UTF-8 gramps -q -y -i family.ged -e out.gramps >" + report + " 2>&1";
+                             " LANG=C.UTF-8 gramps -q -y -i family.ged -e out.gramps >" + report +
+                             " 2>&1";
   std::system(gramps.c_str());  // its status says nothing: the report does
   const std::string said = Slurp(report);
   SCOPED_TRACE(said);
@@ -168,7 +175,8 @@ TEST(GrampsImportTest, SampleImportsWhole) {
     EXPECT_EQ(said.compare(head + 22, errors.size(), errors), 0);
   }
   EXPECT_NE(said.find("Exporting: file"), std::string::npos);
-  ASSERT_EQ(std::system(("gzip -dc " + dir.File("out.gramps") + " >" + dir.File("out.xml")).c_str()), 0);
+  ASSERT_EQ(
+      std::system(("gzip -dc " + dir.File("out.gramps") + " >" + dir.File("out.xml")).c_str()), 0);
   const Tree t = ReadTree(QString::fromStdString(dir.File("out.xml")));
 
   const Held held = SampleHolds();
@@ -190,19 +198,65 @@ TEST(GrampsImportTest, SampleImportsWhole) {
   struct Row {
     int rin;
     const char *first, *surname, *suffix, *gender, *birth, *birth_place, *death, *death_place;
-    std::set<int> fathers;      // of the families the person is a child of
-    std::set<int> children;     // of the families the person is a parent in
+    std::set<int> fathers;   // of the families the person is a child of
+    std::set<int> children;  // of the families the person is a parent in
   };
   const Row rows[] = {
-      {1, "Thomas", "Whitcombe", "", "M", "1842-03-14", "Bristol, Gloucestershire, England",
-       "1911-11-02", "Clifton, Bristol, Gloucestershire, England", {}, {7, 8, 9, 10, 11, 12}},
-      {2, "Mary Ann", "Harrow", "", "F", "1845-06 about", "Bath, Somerset, England",
-       "1871-02-19", "Bristol, Gloucestershire, England", {}, {7, 8, 9}},
-      {25, "Walter", "Pryce", "", "M", "1889-11-11", "Newport, Monmouthshire, Wales", "", "", {7, 20}, {}},
-      {30, "William Henry", "Whitcombe", "Jr.", "M", "1892-12-01", "Bristol, Gloucestershire, England",
-       "", "", {9}, {}},
-      {6, "Henry", "Lockwood", "", "M", "1836-03 about", "Wells, Somerset, England", "1901-03",
-       "Wells, Somerset, England", {}, {16}},
+      {1,
+       "Thomas",
+       "Whitcombe",
+       "",
+       "M",
+       "1842-03-14",
+       "Bristol, Gloucestershire, England",
+       "1911-11-02",
+       "Clifton, Bristol, Gloucestershire, England",
+       {},
+       {7, 8, 9, 10, 11, 12}},
+      {2,
+       "Mary Ann",
+       "Harrow",
+       "",
+       "F",
+       "1845-06 about",
+       "Bath, Somerset, England",
+       "1871-02-19",
+       "Bristol, Gloucestershire, England",
+       {},
+       {7, 8, 9}},
+      {25,
+       "Walter",
+       "Pryce",
+       "",
+       "M",
+       "1889-11-11",
+       "Newport, Monmouthshire, Wales",
+       "",
+       "",
+       {7, 20},
+       {}},
+      {30,
+       "William Henry",
+       "Whitcombe",
+       "Jr.",
+       "M",
+       "1892-12-01",
+       "Bristol, Gloucestershire, England",
+       "",
+       "",
+       {9},
+       {}},
+      {6,
+       "Henry",
+       "Lockwood",
+       "",
+       "M",
+       "1836-03 about",
+       "Wells, Somerset, England",
+       "1901-03",
+       "Wells, Somerset, England",
+       {},
+       {16}},
   };
   std::map<std::string, int> rin_of;
   for (const auto& [id, handle] : t.person_by_id) rin_of[handle] = std::stoi(id.substr(1));
@@ -219,9 +273,11 @@ TEST(GrampsImportTest, SampleImportsWhole) {
     std::map<std::string, Event> by_type;
     for (const std::string& e : p.events) by_type[t.events.at(e).type] = t.events.at(e);
     EXPECT_EQ(by_type["Birth"].date, row.birth);
-    EXPECT_EQ(t.places.count(by_type["Birth"].place) ? t.places.at(by_type["Birth"].place) : "", row.birth_place);
+    EXPECT_EQ(t.places.count(by_type["Birth"].place) ? t.places.at(by_type["Birth"].place) : "",
+              row.birth_place);
     EXPECT_EQ(by_type["Death"].date, row.death);
-    EXPECT_EQ(t.places.count(by_type["Death"].place) ? t.places.at(by_type["Death"].place) : "", row.death_place);
+    EXPECT_EQ(t.places.count(by_type["Death"].place) ? t.places.at(by_type["Death"].place) : "",
+              row.death_place);
     std::set<int> fathers, children;
     for (const std::string& f : p.childof) fathers.insert(rin_of[t.families.at(f).father]);
     for (const std::string& f : p.parentin)

@@ -44,7 +44,8 @@ class ByteViewTest : public QObject {
   static void Bytes(QWidget& window) {
     auto* bytes = window.findChild<QAction*>("actBytes");
     if (bytes == nullptr) qFatal("no byte view");
-    if (bytes->shortcut() != QKeySequence(Qt::CTRL | Qt::Key_B)) qFatal("Ctrl+B is not the shortcut");
+    if (bytes->shortcut() != QKeySequence(Qt::CTRL | Qt::Key_B))
+      qFatal("Ctrl+B is not the shortcut");
     bytes->trigger();
   }
   std::pair<std::vector<TByteModel::Row>, QString> View(WindowHarness& h, QWidget& window) {
@@ -77,8 +78,8 @@ class ByteViewTest : public QObject {
   void everyRecordKind_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("number");
-    const std::pair<int, int> rows[] = {{0, 1}, {1, 1}, {2, 1},     {3, 20480}, {4, 1}, {5, 20991},
-                                        {6, 1}, {8, 1}, {9, 1},     {11, 1},    {12, 3}};
+    const std::pair<int, int> rows[] = {{0, 1}, {1, 1}, {2, 1}, {3, 20480}, {4, 1}, {5, 20991},
+                                        {6, 1}, {8, 1}, {9, 1}, {11, 1},    {12, 3}};
     for (const auto& [code, number] : rows) QTest::addRow("code %d", code) << code << number;
   }
   void everyRecordKind() {
@@ -110,8 +111,9 @@ class ByteViewTest : public QObject {
 
     TByteView view(nullptr, person.ByteSource());
     view.ui.tvBytes->selectRow(2);
-    view.ui.tvBytes->selectionModel()->select(view.ui.tvBytes->model()->index(0, 0),
-                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view.ui.tvBytes->selectionModel()->select(
+        view.ui.tvBytes->model()->index(0, 0),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
     view.CopySelection();
     QCOMPARE(QApplication::clipboard()->text(),
              QString("0\t4\tStartnames\tff 51 00 00\t20991\n8\t4\tFamily Link\t00 00 00 00\t0"));

@@ -24,14 +24,32 @@ struct WindowCase {
 
 // Written from the record tables of the file format, offsets and codes.
 const WindowCase kCases[] = {
-    {2, 221, 0,
-     {{"btnStartnames", 0, 5}, {"btnMarriage", 4, 1}, {"btnFamLink", 8, 2}, {"btnNote", 12, 4},
-      {"btnCit", 16, 6}, {"btnUDEvent", 28, 8}, {"btnMedia", 32, 11}, {"btnContact", 36, 10},
-      {"btnRel_Descr", 40, 12}, {"btnPrim_Marr", 44, 13}}},
-    {3, 106, 1,
-     {{"btnHusband", 4, 0}, {"btnWife", 8, 0}, {"btnChild", 12, 2}, {"btnHus_next_mar", 16, 1},
-      {"btnWife_next_mar", 20, 1}, {"btnNote", 28, 4}, {"btnCit", 32, 6}}},
-    {5, 46, 2,
+    {2,
+     221,
+     0,
+     {{"btnStartnames", 0, 5},
+      {"btnMarriage", 4, 1},
+      {"btnFamLink", 8, 2},
+      {"btnNote", 12, 4},
+      {"btnCit", 16, 6},
+      {"btnUDEvent", 28, 8},
+      {"btnMedia", 32, 11},
+      {"btnContact", 36, 10},
+      {"btnRel_Descr", 40, 12},
+      {"btnPrim_Marr", 44, 13}}},
+    {3,
+     106,
+     1,
+     {{"btnHusband", 4, 0},
+      {"btnWife", 8, 0},
+      {"btnChild", 12, 2},
+      {"btnHus_next_mar", 16, 1},
+      {"btnWife_next_mar", 20, 1},
+      {"btnNote", 28, 4},
+      {"btnCit", 32, 6}}},
+    {5,
+     46,
+     2,
      {{"btnMarriage", 0, 1}, {"btnNYS", 4, 2}, {"btnNxtPrnts", 8, 2}, {"btnIndi", 12, 0}}},
 };
 
@@ -94,8 +112,8 @@ class FamilyWindowsTest : public QObject {
                                                {"For MRin 0", "LoadMarr failed"}}));
     // The event and ordinance buttons still open, on zero values, owned by
     // their window.
-    for (const char* b : {"btnBirth", "btnChristening", "btnDeath", "btnBurial", "btnBaptism",
-                          "btnEndow"}) {
+    for (const char* b :
+         {"btnBirth", "btnChristening", "btnDeath", "btnBurial", "btnBaptism", "btnEndow"}) {
       h.Click(person, b);
     }
     h.Click(marriage, "btnMar");
@@ -114,11 +132,14 @@ class FamilyWindowsTest : public QObject {
     QTest::addColumn<int>("stamp");
     QTest::addColumn<QString>("sexText");
     QTest::addColumn<QString>("stampText");
-    QTest::newRow("M, 200, epoch") << 77 << 200 << 0 << "M" << "Thu Jan 01 00:00:00 1970\n";
-    QTest::newRow("zero sex") << 0 << 255 << 86399 << "" << "Thu Jan 01 23:59:59 1970\n";
+    QTest::newRow("M, 200, epoch") << 77 << 200 << 0 << "M"
+                                   << "Thu Jan 01 00:00:00 1970\n";
+    QTest::newRow("zero sex") << 0 << 255 << 86399 << ""
+                              << "Thu Jan 01 23:59:59 1970\n";
     QTest::newRow("before 1970") << 0xe9 << 1 << -1 << QString::fromLatin1("\xe9")
                                  << "Wed Dec 31 23:59:59 1969\n";
-    QTest::newRow("largest") << 70 << 0 << INT32_MAX << "F" << "Tue Jan 19 03:14:07 2038\n";
+    QTest::newRow("largest") << 70 << 0 << INT32_MAX << "F"
+                             << "Tue Jan 19 03:14:07 2038\n";
   }
   void individualValues() {
     QFETCH(int, sex);
@@ -198,10 +219,10 @@ class FamilyWindowsTest : public QObject {
     QVERIFY(!path.empty());
     form.OpenPath(path);
     form.OpenRecordWindow(0, 1);
-    const std::vector<QString> expected = {
-        "Individual Record 1",     "Marriage Record -- MRin 1", "Individual Record 2",
-        "Family Link Record -- 1", "Family Link Record -- 2",   "Marriage Record -- MRin 1",
-        "Marriage Record -- MRin 2"};
+    const std::vector<QString> expected = {"Individual Record 1",      "Marriage Record -- MRin 1",
+                                           "Individual Record 2",      "Family Link Record -- 1",
+                                           "Family Link Record -- 2",  "Marriage Record -- MRin 1",
+                                           "Marriage Record -- MRin 2"};
     QCOMPARE(captions, expected);
     QVERIFY(h.messages.empty());
   }

@@ -68,14 +68,20 @@ class NameWindowsTest : public QObject {
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("title");
-    QTest::addRow("node past the table") << 0 << 513 << "For Rin 513" << "LoadIndivid failed";
+    QTest::addRow("node past the table") << 0 << 513 << "For Rin 513"
+                                         << "LoadIndivid failed";
     for (int n : {0, -1, INT32_MIN}) {
-      QTest::addRow("node %d", n) << 0 << n << QString::asprintf("For Rin %d", n) << "LoadIndivid failed";
-      QTest::addRow("name %d", n) << 1 << n << QString::asprintf("For NRin %d", n) << "LoadName failed";
-      QTest::addRow("iname %d", n) << 2 << n << QString::asprintf("For NRin %d", n) << "LoadName failed";
+      QTest::addRow("node %d", n) << 0 << n << QString::asprintf("For Rin %d", n)
+                                  << "LoadIndivid failed";
+      QTest::addRow("name %d", n) << 1 << n << QString::asprintf("For NRin %d", n)
+                                  << "LoadName failed";
+      QTest::addRow("iname %d", n)
+          << 2 << n << QString::asprintf("For NRin %d", n) << "LoadName failed";
     }
-    QTest::addRow("name past the end") << 1 << 0x7fffffff << "For NRin 2147483647" << "LoadName failed";
-    QTest::addRow("iname past the end") << 2 << 0x7fffffff << "For NRin 2147483647" << "LoadName failed";
+    QTest::addRow("name past the end") << 1 << 0x7fffffff << "For NRin 2147483647"
+                                       << "LoadName failed";
+    QTest::addRow("iname past the end") << 2 << 0x7fffffff << "For NRin 2147483647"
+                                        << "LoadName failed";
   }
   void failedReadsKeepDesignCaptions() {
     QFETCH(int, window);
@@ -158,10 +164,12 @@ class NameWindowsTest : public QObject {
     QFETCH(int, code);
     tevwriter::TevFile file(1);
     const auto byte = static_cast<uint8_t>(type);
-    const int32_t linked = individual ? file.AppendINameRec(0, 0, 99, byte, "A /B/")
-                                      : file.AppendNameRec(0, 0, 99, static_cast<int8_t>(byte), "A");
-    const int32_t unlinked = individual ? file.AppendINameRec(0, 0, 0, byte, "C /D/")
-                                        : file.AppendNameRec(0, 0, 0, static_cast<int8_t>(byte), "C");
+    const int32_t linked = individual
+                               ? file.AppendINameRec(0, 0, 99, byte, "A /B/")
+                               : file.AppendNameRec(0, 0, 99, static_cast<int8_t>(byte), "A");
+    const int32_t unlinked = individual
+                                 ? file.AppendINameRec(0, 0, 0, byte, "C /D/")
+                                 : file.AppendNameRec(0, 0, 0, static_cast<int8_t>(byte), "C");
     Open(file);
     std::unique_ptr<TRecordWindow> w, w0;
     if (individual) {
@@ -184,7 +192,8 @@ class NameWindowsTest : public QObject {
       QCOMPARE(h_->messages.size(), size_t{1});
       QCOMPARE(h_->messages[0].second, QString("Note"));
       const int shown = individual ? type : static_cast<int8_t>(byte);
-      QVERIFY2(h_->messages[0].first.contains(QString(" %1 ").arg(shown)), qPrintable(h_->messages[0].first));
+      QVERIFY2(h_->messages[0].first.contains(QString(" %1 ").arg(shown)),
+               qPrintable(h_->messages[0].first));
       QVERIFY(h_->messages[0].first.contains("99"));
     }
   }

@@ -59,11 +59,16 @@ class RecordWindows2Test : public QObject {
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("title");
-    QTest::newRow("note") << 4 << 99 << "Note record 99 could not be read" << "LoadNote failed";
-    QTest::newRow("citation") << 6 << -2 << "For CRin -2" << "LoadCit failed";
-    QTest::newRow("user event") << 8 << 99 << "For URin 99" << "LoadUserEv failed";
-    QTest::newRow("event type") << 9 << 99 << "Load User Event Type failed" << "Bang!";
-    QTest::newRow("media") << 11 << 0 << "Multimedia record 0 could not be read" << "LoadMedia failed";
+    QTest::newRow("note") << 4 << 99 << "Note record 99 could not be read"
+                          << "LoadNote failed";
+    QTest::newRow("citation") << 6 << -2 << "For CRin -2"
+                              << "LoadCit failed";
+    QTest::newRow("user event") << 8 << 99 << "For URin 99"
+                                << "LoadUserEv failed";
+    QTest::newRow("event type") << 9 << 99 << "Load User Event Type failed"
+                                << "Bang!";
+    QTest::newRow("media") << 11 << 0 << "Multimedia record 0 could not be read"
+                           << "LoadMedia failed";
   }
   void failedReads() {
     QFETCH(int, code);
@@ -85,11 +90,12 @@ class RecordWindows2Test : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QList<int>>("forwards");
     QTest::addColumn<QList<int>>("backwards");
-    QTest::newRow("first") << 1 << "73 I" << "Born at Clifton." << QList<int>{2, 3, 0} << QList<int>{0};
-    QTest::newRow("full, owner 0") << 2 << "0 " << QString(243, 'x') << QList<int>{3, 0}
-                                   << QList<int>{1, 0};
-    QTest::newRow("last, owner -4") << 3 << QString::fromLatin1("-4 \xfc") << "" << QList<int>{0}
-                                    << QList<int>{2, 1, 0};
+    QTest::newRow("first") << 1 << "73 I"
+                           << "Born at Clifton." << QList<int>{2, 3, 0} << QList<int>{0};
+    QTest::newRow("full, owner 0")
+        << 2 << "0 " << QString(243, 'x') << QList<int>{3, 0} << QList<int>{1, 0};
+    QTest::newRow("last, owner -4")
+        << 3 << QString::fromLatin1("-4 \xfc") << "" << QList<int>{0} << QList<int>{2, 1, 0};
   }
   void noteBlocks() {
     QFETCH(int, block);
@@ -119,13 +125,15 @@ class RecordWindows2Test : public QObject {
     QCOMPARE(w.ui.sowner_type->text(), owner);
     QCOMPARE(w.ui.sText->text(), text);
     QVERIFY(h_->Click(w, "btnFrecnum").empty());
-    for (const auto& [button, expected] : {std::pair("btnNext", forwards), std::pair("btnPrev", backwards)}) {
+    for (const auto& [button, expected] :
+         {std::pair("btnNext", forwards), std::pair("btnPrev", backwards)}) {
       QList<int> walked;
       for (int32_t at = block; walked.size() < 5;) {
         const std::unique_ptr<TRecordWindow> step = CreateRecordWindow(4, nullptr, h_->host);
         step->ShowRecord(h_->db(), at);
         if (at == 0) {
-          QCOMPARE(h_->messages, std::vector<Message>{Message("Note record 0 could not be read", "LoadNote failed")});
+          QCOMPARE(h_->messages, std::vector<Message>{Message("Note record 0 could not be read",
+                                                              "LoadNote failed")});
           QCOMPARE(step->windowTitle(), QString("NoteRec"));
           CheckDesignTimeCaptions(*step);
           h_->messages.clear();
@@ -153,16 +161,25 @@ class RecordWindows2Test : public QObject {
     QTest::addColumn<bool>("bad_date");
     const Bytes none(12, 0);
     const Bytes bad = {9, 1, 0, 0, 26, 219, 36, 0, 0, 0, 0, 0};
-    QTest::newRow("B: individual") << int{'B'} << 12 << "Parish register, folio 31" << kAbout1901
-                                   << "284" << "Abt 1 Jan 1901" << "B 66" << 0 << false;
+    QTest::newRow("B: individual")
+        << int{'B'} << 12 << "Parish register, folio 31" << kAbout1901 << "284"
+        << "Abt 1 Jan 1901"
+        << "B 66" << 0 << false;
     QTest::newRow("A, full page") << int{'A'} << 3 << QString(92, 'p') << kAbout1901 << "284"
-                                  << "Abt 1 Jan 1901" << "A 65" << 0 << false;
-    QTest::newRow("M: code 77") << int{'M'} << 5 << "" << none << "0" << "" << "M 77" << 77 << false;
-    QTest::newRow("high byte: signed code") << 0xc8 << 5 << "" << none << "0" << ""
-                                            << QString::fromLatin1("\xc8 -56") << -56 << false;
-    QTest::newRow("no owner") << int{'B'} << 0 << "" << none << "0" << "" << "B 66" << -100 << false;
-    QTest::newRow("bad date type, owner 0") << 0 << 4 << "p. 7" << bad << "291" << "" << "" << 0
-                                            << true;
+                                  << "Abt 1 Jan 1901"
+                                  << "A 65" << 0 << false;
+    QTest::newRow("M: code 77") << int{'M'} << 5 << "" << none << "0"
+                                << ""
+                                << "M 77" << 77 << false;
+    QTest::newRow("high byte: signed code")
+        << 0xc8 << 5 << "" << none << "0"
+        << "" << QString::fromLatin1("\xc8 -56") << -56 << false;
+    QTest::newRow("no owner") << int{'B'} << 0 << "" << none << "0"
+                              << ""
+                              << "B 66" << -100 << false;
+    QTest::newRow("bad date type, owner 0") << 0 << 4 << "p. 7" << bad << "291"
+                                            << ""
+                                            << "" << 0 << true;
   }
   void citations() {
     QFETCH(int, owner_type);
@@ -174,8 +191,8 @@ class RecordWindows2Test : public QObject {
     QFETCH(QString, owner);
     QFETCH(int, code);
     QFETCH(bool, bad_date);
-    Bytes r = RecordWith(145, {{0, 21}, {108, 22}, {112, 23}, {116, 0}, {120, -1}, {124, 25},
-                               {128, rec_ptr}});
+    Bytes r = RecordWith(
+        145, {{0, 21}, {108, 22}, {112, 23}, {116, 0}, {120, -1}, {124, 25}, {128, rec_ptr}});
     PutText(r, 4, page.toStdString());
     PutBytes(r, 96, date);
     PutU8(r, 132, static_cast<uint8_t>(owner_type));
@@ -195,8 +212,12 @@ class RecordWindows2Test : public QObject {
     QCOMPARE(h_->Click(w, "btnRec_ptr"), OpenedBy(code != -100, code, rec_ptr));
     QVERIFY(h_->Click(w, "btnRecorded_date").empty());
     CheckLinks(*h_, w, r.data(),
-               {{"btnActualText", 0, 4}, {"btnComments", 108, 4}, {"btnMedia", 112, 11},
-                {"btnSource_ptr", 116, 7}, {"btnNext_cit", 120, 6}, {"btnPrev_cit", 124, 6}});
+               {{"btnActualText", 0, 4},
+                {"btnComments", 108, 4},
+                {"btnMedia", 112, 11},
+                {"btnSource_ptr", 116, 7},
+                {"btnNext_cit", 120, 6},
+                {"btnPrev_cit", 124, 6}});
   }
 
   void media_data() {
@@ -207,14 +228,14 @@ class RecordWindows2Test : public QObject {
     QTest::addColumn<bool>("path");
     QTest::addColumn<QStringList>("flag_labels");  // default, slide show, scrapbook, flip, rotate
     QTest::addColumn<int>("code");
-    QTest::newRow("0x7F, citation") << 0x7f << 132 << 1 << int{'P'} << true
-                                    << QStringList{"1", "1", "1", "3", "3"} << 6;
-    QTest::newRow("0x80, other owner") << 0x80 << 0 << 9 << 0 << false
-                                       << QStringList{"0", "0", "0", "0", "0"} << -45;
+    QTest::newRow("0x7F, citation")
+        << 0x7f << 132 << 1 << int{'P'} << true << QStringList{"1", "1", "1", "3", "3"} << 6;
+    QTest::newRow("0x80, other owner")
+        << 0x80 << 0 << 9 << 0 << false << QStringList{"0", "0", "0", "0", "0"} << -45;
     QTest::newRow("citation 0") << 0x19 << 132 << 0 << int{'S'} << false
                                 << QStringList{"1", "0", "0", "3", "0"} << 6;
-    QTest::newRow("owner 200, number 0") << 0x42 << 200 << 0 << 0 << false
-                                         << QStringList{"0", "1", "0", "0", "2"} << -45;
+    QTest::newRow("owner 200, number 0")
+        << 0x42 << 200 << 0 << 0 << false << QStringList{"0", "1", "0", "0", "2"} << -45;
   }
   void media() {
     QFETCH(int, flags);
@@ -225,9 +246,10 @@ class RecordWindows2Test : public QObject {
     QFETCH(QStringList, flag_labels);
     QFETCH(int, code);
     tevwriter::TevFile file(1);
-    const int32_t path_at = path ? file.AppendNameRec(0, 0, 0, 2, "C:\\TEV5\\Media\\church.jpg") : 0;
-    Bytes r = RecordWith(62, {{0, recptr}, {4, 2}, {8, 0}, {12, path_at}, {16, 5}, {20, -6},
-                              {24, 0}});
+    const int32_t path_at =
+        path ? file.AppendNameRec(0, 0, 0, 2, "C:\\TEV5\\Media\\church.jpg") : 0;
+    Bytes r =
+        RecordWith(62, {{0, recptr}, {4, 2}, {8, 0}, {12, path_at}, {16, 5}, {20, -6}, {24, 0}});
     PutU8(r, 28, static_cast<uint8_t>(mm_type));
     PutU8(r, 29, static_cast<uint8_t>(owner_type));
     PutU8(r, 30, static_cast<uint8_t>(flags));
@@ -242,12 +264,14 @@ class RecordWindows2Test : public QObject {
     QCOMPARE(w.ui.pathstr->text(), QString(path ? "C:\\TEV5\\Media\\church.jpg" : ""));
     QCOMPARE(w.ui.mm_type->text(), mm_type == 0 ? QString() : QString(QChar(mm_type)));
     QCOMPARE(w.ui.ownerType->text(), QString::number(owner_type));
-    const QLabel* shown[] = {w.ui.wDefault, w.ui.wSlideShow, w.ui.wScrapBook, w.ui.wFlip, w.ui.wRotate};
+    const QLabel* shown[] = {w.ui.wDefault, w.ui.wSlideShow, w.ui.wScrapBook, w.ui.wFlip,
+                             w.ui.wRotate};
     for (int i = 0; i < 5; ++i) QCOMPARE(shown[i]->text(), flag_labels[i]);
     const QLabel* sized[] = {w.ui.nWidth,    w.ui.nHeight,    w.ui.nClipTop,  w.ui.nClipBottom,
                              w.ui.nClipLeft, w.ui.nClipRight, w.ui.wSlideTime};
     const char* size_texts[] = {"-1", "-32768", "1", "2", "3", "32767", "65535"};
-    for (size_t i = 0; i < std::size(sized); ++i) QCOMPARE(sized[i]->text(), QString(size_texts[i]));
+    for (size_t i = 0; i < std::size(sized); ++i)
+      QCOMPARE(sized[i]->text(), QString(size_texts[i]));
     QCOMPARE(w.ui.btnRecptr->text(), QString::number(recptr));
     const std::vector<Opened> opened = h_->Click(w, "btnRecptr");
     QCOMPARE(opened, OpenedBy(true, code, recptr));
@@ -257,8 +281,12 @@ class RecordWindows2Test : public QObject {
       QCOMPARE(h_->messages.size(), size_t{recptr == 0 ? 1u : 0u});
     }
     CheckLinks(*h_, w, r.data(),
-               {{"btnNext", 4, 11}, {"btnPrevious", 8, 11}, {"btnPath", 12, 3},
-                {"btnCaption", 16, 4}, {"btnDesc", 20, 4}, {"btnAudio", 24, 3}});
+               {{"btnNext", 4, 11},
+                {"btnPrevious", 8, 11},
+                {"btnPath", 12, 3},
+                {"btnCaption", 16, 4},
+                {"btnDesc", 20, 4},
+                {"btnAudio", 24, 3}});
   }
 
   void userEvents_data() {
@@ -281,7 +309,8 @@ class RecordWindows2Test : public QObject {
     QFETCH(int, flags);
     QFETCH(QStringList, labels);
     QFETCH(int, code);
-    Bytes r = RecordWith(59, {{0, 3}, {4, 0}, {8, owner}, {12, -4}, {16, 2}, {40, 31}});  // 40: the event's citation
+    Bytes r = RecordWith(
+        59, {{0, 3}, {4, 0}, {8, owner}, {12, -4}, {16, 2}, {40, 31}});  // 40: the event's citation
     PutBytes(r, 20, kAbout1901);
     PutU8(r, 44, static_cast<uint8_t>(owner_type));
     PutU8(r, 45, static_cast<uint8_t>(confidential));
@@ -292,12 +321,14 @@ class RecordWindows2Test : public QObject {
     TUEvRec w(nullptr, h_->host);
     w.ShowRecord(h_->db(), 1);
     QCOMPARE(w.windowTitle(), QString("User Event -- UERin 1"));
-    QCOMPARE((QStringList{w.ui.OwnerType->text(), w.ui.Confidential->text(), w.ui.EventFlags->text()}),
-             labels);
+    QCOMPARE(
+        (QStringList{w.ui.OwnerType->text(), w.ui.Confidential->text(), w.ui.EventFlags->text()}),
+        labels);
     QCOMPARE(w.ui.btnOwner->text(), QString::number(owner));
     QCOMPARE(h_->Click(w, "btnOwner"), OpenedBy(code != -100, code, owner));
-    CheckLinks(*h_, w, r.data(),
-               {{"btnNext", 0, 8}, {"btnPrev", 4, 8}, {"btnDescription", 12, 8}, {"btnEvType", 16, 9}});
+    CheckLinks(
+        *h_, w, r.data(),
+        {{"btnNext", 0, 8}, {"btnPrev", 4, 8}, {"btnDescription", 12, 8}, {"btnEvType", 16, 9}});
     // The event window opens on the embedded event, owned by this window.
     QString event_cit;
     h_->on_modal = [&](QDialog& d) {
@@ -326,8 +357,8 @@ class RecordWindows2Test : public QObject {
     QFETCH(int, code);
     QFETCH(bool, bang);
     tevwriter::TevFile file(1);
-    Bytes r = RecordWith(143, {{0, file.AppendNameRec(0, 0, 0, 2, "Emigration")}, {4, 2}, {8, 0},
-                               {12, parent}});
+    Bytes r = RecordWith(
+        143, {{0, file.AppendNameRec(0, 0, 0, 2, "Emigration")}, {4, 2}, {8, 0}, {12, parent}});
     QStringList sentences;
     for (size_t i = 0; i < 12; ++i) {
       const std::string text = i == 5 ? "" : "[He] emigrated " + std::to_string(i);
@@ -345,14 +376,23 @@ class RecordWindows2Test : public QObject {
     w.ShowRecord(h_->db(), 1);
     QCOMPARE(w.windowTitle(), QString("User Event Type -- UET 1"));
     QCOMPARE(w.ui.titlestr->text(), QString("Emigration"));
-    const QLabel* texts[] = {w.ui.s_m, w.ui.s_d_m, w.ui.s_p_m, w.ui.s_dp_m, w.ui.s_f, w.ui.s_d_f,
-                             w.ui.s_p_f, w.ui.s_dp_f, w.ui.s_u, w.ui.s_d_u, w.ui.s_p_u, w.ui.s_dp_u};
+    const QLabel* texts[] = {w.ui.s_m, w.ui.s_d_m, w.ui.s_p_m, w.ui.s_dp_m,
+                             w.ui.s_f, w.ui.s_d_f, w.ui.s_p_f, w.ui.s_dp_f,
+                             w.ui.s_u, w.ui.s_d_u, w.ui.s_p_u, w.ui.s_dp_u};
     for (int i = 0; i < 12; ++i) QCOMPARE(texts[i]->text(), sentences[i]);
-    const QStringList values = {"Emigrated to Ontario", type == 0 ? "" : QString(QChar(type)),
-                                "EMIGRATED", "_EMIGRA", "-1", "-128", "255", "200", "-2", "129"};
-    const QLabel* shown[] = {w.ui.short_title, w.ui.type, w.ui.abbr, w.ui.ged_tag, w.ui.date_type,
-                             w.ui.user_descr, w.ui.permanent, w.ui.hasPlace, w.ui.isLds,
-                             w.ui.useConfidential};
+    const QStringList values = {"Emigrated to Ontario",
+                                type == 0 ? "" : QString(QChar(type)),
+                                "EMIGRATED",
+                                "_EMIGRA",
+                                "-1",
+                                "-128",
+                                "255",
+                                "200",
+                                "-2",
+                                "129"};
+    const QLabel* shown[] = {w.ui.short_title, w.ui.type,           w.ui.abbr,      w.ui.ged_tag,
+                             w.ui.date_type,   w.ui.user_descr,     w.ui.permanent, w.ui.hasPlace,
+                             w.ui.isLds,       w.ui.useConfidential};
     for (int i = 0; i < 10; ++i) QCOMPARE(shown[i]->text(), values[i]);
     QCOMPARE(w.ui.btnParentPtr->text(), QString::number(parent));
     QCOMPARE(h_->Click(w, "btnParentPtr"), OpenedBy(code != -100, code, parent));

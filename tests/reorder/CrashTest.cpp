@@ -46,9 +46,8 @@ class CrashTest : public ::testing::Test {
   void SetUp() override {
     ::setenv("XDG_STATE_HOME", dir_.File("state").c_str(), 1);
     CloseTraceForTesting();
-    seams::SetMessageHook([this](const QString& text, const QString&) {
-      messages_.push_back(text.toStdString());
-    });
+    seams::SetMessageHook(
+        [this](const QString& text, const QString&) { messages_.push_back(text.toStdString()); });
   }
   void TearDown() override {
     platform::SetSeam(nullptr);
@@ -233,8 +232,8 @@ TEST_F(CrashTest, AFullDiskLeavesTheFileAsItWas) {
   {
     CTEVDatabase db;
     ASSERT_EQ(db.OpenDatabase(path_, 1), kOpenOk);
-    node_page = db.LocateRecord(1, kIndexNodeTable.table, kIndexNodeTable.size,
-                                kIndexNodeTable.per_page);
+    node_page =
+        db.LocateRecord(1, kIndexNodeTable.table, kIndexNodeTable.size, kIndexNodeTable.per_page);
   }
   ASSERT_GT(node_page, 3 * JournalWriter::kPage);
   struct Row {

@@ -61,20 +61,31 @@ struct RunCase {
 
 TEST_F(SameNameReorderTest, RunsEndInBirthOrderAndTheIndexStaysSorted) {
   const RunCase cases[] = {
-      {"later-born first", {{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}}, {2, 1},
+      {"later-born first",
+       {{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}},
+       {2, 1},
        "\nFor Ann /Lee/\n  2\n  1"},
-      {"equal keys keep walk order", {{"Ann /Lee/", 0}, {"Ann /Lee/", 0}, {"Ann /Lee/", 1800}},
-       {2, 1, 3}, "\nFor Ann /Lee/\n  3\n  2\n  1"},
-      {"christening stands in for birth", {{"Ann /Lee/", 0, 1900}, {"Ann /Lee/", 1880}}, {2, 1},
+      {"equal keys keep walk order",
+       {{"Ann /Lee/", 0}, {"Ann /Lee/", 0}, {"Ann /Lee/", 1800}},
+       {2, 1, 3},
+       "\nFor Ann /Lee/\n  3\n  2\n  1"},
+      {"christening stands in for birth",
+       {{"Ann /Lee/", 0, 1900}, {"Ann /Lee/", 1880}},
+       {2, 1},
        "\nFor Ann /Lee/\n  2\n  1"},
-      {"A to Z case is one run", {{"ann /LEE/", 1890}, {"Ann /Lee/", 1850}}, {2, 1},
+      {"A to Z case is one run",
+       {{"ann /LEE/", 1890}, {"Ann /Lee/", 1850}},
+       {2, 1},
        "\nFor Ann /Lee/\n  2\n  1"},
       {"blanks make names differ", {{"Ann  May /Lee/", 1890}, {"Ann May /Lee/", 1850}}, {1, 2}, ""},
-      {"a year below 1000 sorts as text", {{"Ann /Lee/", 999}, {"Ann /Lee/", 1850}}, {2, 1},
+      {"a year below 1000 sorts as text",
+       {{"Ann /Lee/", 999}, {"Ann /Lee/", 1850}},
+       {2, 1},
        "\nFor Ann /Lee/\n  2\n  1"},
       {"a different name between namesakes",
        {{"Mary /Jones/", 1880}, {"Mary Ann /Jones/", 1870}, {"Mary /Jones/", 1860}},
-       {3, 1, 2}, "\nFor Mary /Jones/\n  3\n  1"},
+       {3, 1, 2},
+       "\nFor Mary /Jones/\n  3\n  1"},
       {"all names distinct", {{"A /B/", 1}, {"C /D/", 2}}, {1, 2}, ""},
   };
   for (const RunCase& c : cases) {
@@ -117,9 +128,9 @@ TEST_F(SameNameReorderTest, TraceLinesOfATwoMemberRun) {
   ASSERT_FALSE(trace.empty());
   EXPECT_EQ(trace.rfind("SameNameReorder: 249. Just starting\n", 0), 0u);
   // The run is the last of the walk: it is processed after the walk ends.
-  const char* in_order[] = {"243. traversal", "278. Just starting", "samescnt: 2\n 2 1",
-                            "46. Proc_sames", "49. Proc_sames", "127. Proc_sames",
-                            "140. Proc_sames", "150. Proc_sames", "153. Proc_sames",
+  const char* in_order[] = {"243. traversal",      "278. Just starting", "samescnt: 2\n 2 1",
+                            "46. Proc_sames",      "49. Proc_sames",     "127. Proc_sames",
+                            "140. Proc_sames",     "150. Proc_sames",    "153. Proc_sames",
                             "280. Just starting\n"};
   size_t at = 0;
   for (const char* line : in_order) {
@@ -136,10 +147,11 @@ TEST_F(SameNameReorderTest, TraceLinesOfATwoMemberRun) {
 }
 
 TEST_F(SameNameReorderTest, LogNamesAndBackups) {
-  const std::pair<const char*, const char*> names[] = {
-      {"/home/a/family.tev", "/home/a/family.log"}, {"/home/a/family", "/home/a/family.log"},
-      {"/home/a.b/family", "/home/a.b/family.log"}, {"family.x.tev", "family.x.log"},
-      {"/x/.tev", "/x/.log"}};
+  const std::pair<const char*, const char*> names[] = {{"/home/a/family.tev", "/home/a/family.log"},
+                                                       {"/home/a/family", "/home/a/family.log"},
+                                                       {"/home/a.b/family", "/home/a.b/family.log"},
+                                                       {"family.x.tev", "family.x.log"},
+                                                       {"/x/.tev", "/x/.log"}};
   for (const auto& [file, log] : names) EXPECT_EQ(ReorderLogName(file), log);
 
   Family family({{"A /B/", 1}});
@@ -183,13 +195,14 @@ TEST_F(SameNameReorderTest, ADegenerateChainDoesNotExhaustTheStack) {
   pthread_attr_init(&attr);
   pthread_attr_setstacksize(&attr, 256 * 1024);
   pthread_t thread;
-  ASSERT_EQ(pthread_create(&thread, &attr,
-                           [](void* arg) -> void* {
-                             auto* j = static_cast<Job*>(arg);
-                             ReorderIdenticalNames(*j->db, j->path);
-                             return nullptr;
-                           },
-                           &job),
+  ASSERT_EQ(pthread_create(
+                &thread, &attr,
+                [](void* arg) -> void* {
+                  auto* j = static_cast<Job*>(arg);
+                  ReorderIdenticalNames(*j->db, j->path);
+                  return nullptr;
+                },
+                &job),
             0);
   pthread_join(thread, nullptr);
   pthread_attr_destroy(&attr);
@@ -217,7 +230,9 @@ TEST_F(SameNameReorderTest, FailuresEndTheProgram) {
       {"owner is not an individual", 8, "Unexpected type in name record / Error 649",
        [](Family& f) { f.db_->WriteAt(f.names_[0] + 12, std::vector<uint8_t>{2}.data(), 1); }},
       {"owner cannot be read", 8, "Error 1010 / Abort",
-       [](Family& f) { f.db_->WriteAt(f.names_[1] + 8, std::vector<uint8_t>{50, 0, 0, 0}.data(), 4); }},
+       [](Family& f) {
+         f.db_->WriteAt(f.names_[1] + 8, std::vector<uint8_t>{50, 0, 0, 0}.data(), 4);
+       }},
       {"invalid date type", 9, "Unknown date type / Error",
        [](Family& f) {
          IndividImage p{};
@@ -247,21 +262,27 @@ TEST_F(SameNameReorderTest, AnExistingLogIsReplacedOnlyWhenItIsTheUsersOwn) {
     std::function<void(const std::string& log, const std::string& target)> make;
     bool refused;
   } rows[] = {
-      {"a link", [](const std::string& log, const std::string& target) {
+      {"a link",
+       [](const std::string& log, const std::string& target) {
          ASSERT_EQ(::symlink(target.c_str(), log.c_str()), 0);
-       }, true},
-      {"a named pipe", [](const std::string& log, const std::string&) {
+       },
+       true},
+      {"a named pipe",
+       [](const std::string& log, const std::string&) {
          ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
-       }, true},
-      {"another user's file", [](const std::string& log, const std::string&) {
+       },
+       true},
+      {"another user's file",
+       [](const std::string& log, const std::string&) {
          std::ofstream(log) << "theirs";
          if (::geteuid() == 0) {
            ASSERT_EQ(::chown(log.c_str(), 65534, 65534), 0);
          }
-       }, ::geteuid() == 0},
-      {"the user's own file", [](const std::string& log, const std::string&) {
-         std::ofstream(log) << "an older log";
-       }, false},
+       },
+       ::geteuid() == 0},
+      {"the user's own file",
+       [](const std::string& log, const std::string&) { std::ofstream(log) << "an older log"; },
+       false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -319,9 +340,9 @@ TEST_F(SameNameReorderTest, TheSampleDatabase) {
   ReorderIdenticalNames(db, path);
   EXPECT_TRUE(CheckIndexTree(db).Sound());
   const std::vector<int32_t> after = owners();
-  EXPECT_LT(position(after, 1), position(after, 7));   // Thomas /Whitcombe/, 1842
-  EXPECT_LT(position(after, 7), position(after, 22));  // 1865, then 1890
-  EXPECT_LT(position(after, 26), position(after, 27)); // John /Marsh/, 1887 and 1889
+  EXPECT_LT(position(after, 1), position(after, 7));    // Thomas /Whitcombe/, 1842
+  EXPECT_LT(position(after, 7), position(after, 22));   // 1865, then 1890
+  EXPECT_LT(position(after, 26), position(after, 27));  // John /Marsh/, 1887 and 1889
   EXPECT_NE(Contents(dir.File("family.log")).find("\nFor Thomas /Whitcombe/"), std::string::npos);
   ReorderIdenticalNames(db, path);
   EXPECT_EQ(owners(), after);
@@ -331,7 +352,8 @@ TEST_F(SameNameReorderTest, TheSampleDatabase) {
     IndexNodeImage image{};
     db.LoadIndexNode(image, node);
     const auto at = static_cast<size_t>(DecodeI32(image.data(), 12));
-    EXPECT_TRUE(std::equal(now.begin() + static_cast<long>(at), now.begin() + static_cast<long>(at) + 40,
+    EXPECT_TRUE(std::equal(now.begin() + static_cast<long>(at),
+                           now.begin() + static_cast<long>(at) + 40,
                            names_before.begin() + static_cast<long>(at)));
   }
 }

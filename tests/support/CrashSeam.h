@@ -99,8 +99,8 @@ class CrashSeam : public kinscope::platform::FileSeam {
  private:
   struct Pending {
     int64_t offset;
-    Bytes old;         // the bytes the write covered that the file had
-    size_t old_size;   // the file's size before the write
+    Bytes old;        // the bytes the write covered that the file had
+    size_t old_size;  // the file's size before the write
     size_t count;
   };
 

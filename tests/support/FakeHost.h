@@ -11,7 +11,9 @@
 class FakeHost : public kinscope::TRecordHost {
  public:
   using Opened = std::pair<int32_t, int32_t>;  // record-type code, number
-  void OpenRecordWindow(int32_t code, int32_t number) override { opened.emplace_back(code, number); }
+  void OpenRecordWindow(int32_t code, int32_t number) override {
+    opened.emplace_back(code, number);
+  }
   kinscope::CTEVDatabase* Database() const override { return db; }
   std::vector<Opened> opened;
   kinscope::CTEVDatabase* db = nullptr;

@@ -48,8 +48,8 @@ inline void PutBirth(tevwriter::Bytes& person, size_t at, int year) {
 
 struct Person {
   std::string name;
-  int born;             // birth year, 0 for none
-  int christened = 0;   // christening year, 0 for none
+  int born;            // birth year, 0 for none
+  int christened = 0;  // christening year, 0 for none
 };
 
 // A database whose index holds one node per person, node n for RIN n,

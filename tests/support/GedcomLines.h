@@ -38,15 +38,18 @@ inline std::string BrokenLineRule(const std::string& text) {
       const size_t end = line.find("@ ", i + 1);
       if (end == std::string::npos || level != 0) return at + "a bad cross-reference id";
       for (size_t k = i + 1; k < end; ++k) {
-        if (!std::isalnum(static_cast<unsigned char>(line[k]))) return at + "a bad cross-reference id";
+        if (!std::isalnum(static_cast<unsigned char>(line[k])))
+          return at + "a bad cross-reference id";
       }
       i = end + 2;
     }
     const size_t tag_end = line.find(' ', i);
-    const std::string tag = line.substr(i, tag_end == std::string::npos ? std::string::npos : tag_end - i);
+    const std::string tag =
+        line.substr(i, tag_end == std::string::npos ? std::string::npos : tag_end - i);
     if (tag.empty()) return at + "no tag";
     for (char c : tag) {
-      if (!std::isupper(static_cast<unsigned char>(c)) && !std::isdigit(static_cast<unsigned char>(c)) && c != '_')
+      if (!std::isupper(static_cast<unsigned char>(c)) &&
+          !std::isdigit(static_cast<unsigned char>(c)) && c != '_')
         return at + "a bad tag";
     }
     if (tag_end != std::string::npos) {

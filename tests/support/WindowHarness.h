@@ -43,8 +43,8 @@ class WindowHarness {
     kinscope::seams::SetMessageHook(
         [this](const QString& text, const QString& title) { messages.emplace_back(text, title); });
     kinscope::seams::SetModalHook([this](QDialog& window) {
-      modals.push_back({window.metaObject()->className(), window.windowTitle(),
-                        window.parentWidget()});
+      modals.push_back(
+          {window.metaObject()->className(), window.windowTitle(), window.parentWidget()});
       if (on_modal) on_modal(window);
     });
   }
@@ -123,8 +123,9 @@ class WindowHarness {
 template <typename W>
 W& As(QDialog& window) {
   auto* w = qobject_cast<W*>(&window);
-  if (w == nullptr) qFatal("expected a %s, got a %s", W::staticMetaObject.className(),
-                           window.metaObject()->className());
+  if (w == nullptr)
+    qFatal("expected a %s, got a %s", W::staticMetaObject.className(),
+           window.metaObject()->className());
   return *w;
 }
 

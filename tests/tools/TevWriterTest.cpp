@@ -52,12 +52,22 @@ TEST(TevWriter, RecordOffsetsAcrossPagesAndRegions) {
   EXPECT_EQ(f.PageCount(0, 3), 1);
   EXPECT_EQ(f.Read(PageOffset(0, 0) + 17, 1)[0], 2);
   EXPECT_EQ(f.Read(PageOffset(0, 0) + 10, 1)[0], 3);
-  struct Case { int32_t number; int64_t offset; };
-  const Case cases[] = {
-      {-1, 0}, {0, 0}, {1, PageOffset(0, 5)}, {37, PageOffset(0, 5) + 36 * 221},
-      {38, PageOffset(0, 17)}, {40, 151994}, {111, PageOffset(0, 30) + 36 * 221},
-      {112, PageOffset(1, 9)}, {148, PageOffset(1, 9) + 36 * 221}, {149, PageOffset(1, 8191)},
-      {185, PageOffset(1, 8191) + 36 * 221}, {186, 0}};
+  struct Case {
+    int32_t number;
+    int64_t offset;
+  };
+  const Case cases[] = {{-1, 0},
+                        {0, 0},
+                        {1, PageOffset(0, 5)},
+                        {37, PageOffset(0, 5) + 36 * 221},
+                        {38, PageOffset(0, 17)},
+                        {40, 151994},
+                        {111, PageOffset(0, 30) + 36 * 221},
+                        {112, PageOffset(1, 9)},
+                        {148, PageOffset(1, 9) + 36 * 221},
+                        {149, PageOffset(1, 8191)},
+                        {185, PageOffset(1, 8191) + 36 * 221},
+                        {186, 0}};
   for (const Case& c : cases)
     EXPECT_EQ(f.RecordOffset(2, 221, c.number), c.offset) << "record " << c.number;
   EXPECT_EQ(PageOffset(1, 9), (int64_t{1} << 26) + 12288 + 9 * 8192);
@@ -169,9 +179,15 @@ TEST(TevWriter, MisuseThrows) {
       [](TevFile& f) { f.AddPage(1, 5, 2); },  // region without a map
       [](TevFile& f) { f.AddPage(0, 0, 2); },
       [](TevFile& f) { f.AddPage(0, 8192, 2); },
-      [](TevFile& f) { f.AddPage(0, 3, 2); f.AddPage(0, 3, 4); },
+      [](TevFile& f) {
+        f.AddPage(0, 3, 2);
+        f.AddPage(0, 3, 4);
+      },
       [](TevFile& f) { f.PutRecord(2, 1, Bytes(221, 0)); },
-      [](TevFile& f) { f.AddPage(0, 3, 2); f.PutRecord(2, 38, Bytes(221, 0)); },
+      [](TevFile& f) {
+        f.AddPage(0, 3, 2);
+        f.PutRecord(2, 38, Bytes(221, 0));
+      },
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     TevFile f(1);

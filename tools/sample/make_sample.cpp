@@ -22,8 +22,20 @@ namespace {
 // ---- Places -----------------------------------------------------------------
 
 enum Place {
-  kNowhere, kBristol, kClifton, kBath, kKeynsham, kChewMagna, kWells, kWeston,
-  kTaunton, kFrome, kNewport, kToronto, kLingfield, kPlaceCount
+  kNowhere,
+  kBristol,
+  kClifton,
+  kBath,
+  kKeynsham,
+  kChewMagna,
+  kWells,
+  kWeston,
+  kTaunton,
+  kFrome,
+  kNewport,
+  kToronto,
+  kLingfield,
+  kPlaceCount
 };
 
 const char* const kPlaceText[kPlaceCount] = {
@@ -113,63 +125,157 @@ struct Person {
 
 // RIN = position + 1.
 const Person kPeople[] = {
-    {"Thomas /Whitcombe/", nullptr, 'M', {1842, 3, 14, kExact, kBristol},
-     {1842, 4, 10, kExact, kBristol}, {1911, 11, 2, kExact, kClifton},
+    {"Thomas /Whitcombe/",
+     nullptr,
+     'M',
+     {1842, 3, 14, kExact, kBristol},
+     {1842, 4, 10, kExact, kBristol},
+     {1911, 11, 2, kExact, kClifton},
      {1911, 11, 6, kExact, kClifton}},
-    {"Mary Ann /Harrow/", nullptr, 'F', {1845, 6, 1, kAbout | kNoDay, kBath}, kNone,
-     {1871, 2, 19, kExact, kBristol}, {1871, 2, 23, kExact, kBristol}},
-    {"Eliza /Pembury/", "Elizabeth /Pembury/", 'F', {1848, 9, 8, kExact, kKeynsham},
-     {1848, 10, 1, kExact, kKeynsham}, {1920, 3, 1, kExact, kClifton}, kNone},
-    {"George /Aldridge/", nullptr, 'M', {1838, 1, 22, kExact, kChewMagna}, kNone,
-     {1879, 8, 15, kExact, kChewMagna}, {1879, 8, 19, kExact, kChewMagna}},
-    {"Sarah /Fenwick/", nullptr, 'F', {1841, 5, 3, kExact, kWells}, kNone,
-     {1915, 12, 12, kExact, kWells}, kNone},
-    {"Henry /Lockwood/", nullptr, 'M', {1836, 3, 1, kAbout | kNoDay, kWells}, kNone,
-     {1901, 3, 1, kNoDay, kWells}, kNone},
-    {"Thomas /Whitcombe/", nullptr, 'M', {1865, 2, 2, kExact, kBristol},
-     {1865, 3, 5, kExact, kBristol}, {1932, 4, 4, kExact, kClifton},
+    {"Mary Ann /Harrow/",
+     nullptr,
+     'F',
+     {1845, 6, 1, kAbout | kNoDay, kBath},
+     kNone,
+     {1871, 2, 19, kExact, kBristol},
+     {1871, 2, 23, kExact, kBristol}},
+    {"Eliza /Pembury/",
+     "Elizabeth /Pembury/",
+     'F',
+     {1848, 9, 8, kExact, kKeynsham},
+     {1848, 10, 1, kExact, kKeynsham},
+     {1920, 3, 1, kExact, kClifton},
+     kNone},
+    {"George /Aldridge/",
+     nullptr,
+     'M',
+     {1838, 1, 22, kExact, kChewMagna},
+     kNone,
+     {1879, 8, 15, kExact, kChewMagna},
+     {1879, 8, 19, kExact, kChewMagna}},
+    {"Sarah /Fenwick/",
+     nullptr,
+     'F',
+     {1841, 5, 3, kExact, kWells},
+     kNone,
+     {1915, 12, 12, kExact, kWells},
+     kNone},
+    {"Henry /Lockwood/",
+     nullptr,
+     'M',
+     {1836, 3, 1, kAbout | kNoDay, kWells},
+     kNone,
+     {1901, 3, 1, kNoDay, kWells},
+     kNone},
+    {"Thomas /Whitcombe/",
+     nullptr,
+     'M',
+     {1865, 2, 2, kExact, kBristol},
+     {1865, 3, 5, kExact, kBristol},
+     {1932, 4, 4, kExact, kClifton},
      {1932, 4, 8, kExact, kClifton}},
-    {"Emily Jane /Whitcombe/", nullptr, 'F', {1867, 7, 17, kExact, kBristol}, kNone,
-     {1940, 11, 1, kAbout | kNoDay, kTaunton}, kNone},
-    {"William Henry /Whitcombe/", nullptr, 'M', {1869, 10, 30, kExact, kBristol}, kNone,
-     {1944, 1, 21, kExact, kBristol}, kNone},
-    {"Albert /Whitcombe/", nullptr, 'M', {1874, 4, 11, kExact, kClifton}, kNone,
-     {1950, 6, 1, kNoDay, kToronto}, kNone},
-    {"Florence /Whitcombe/", nullptr, 'F', {1876, 12, 25, kExact, kClifton},
-     {1877, 1, 21, kExact, kClifton}, kNone, kNone},
-    {"Edith Mary /Whitcombe/", nullptr, 'F', {1879, 8, 9, kExact, kClifton}, kNone,
-     {1879, 8, 16, kExact, kClifton}, {1879, 8, 18, kExact, kClifton}},
+    {"Emily Jane /Whitcombe/",
+     nullptr,
+     'F',
+     {1867, 7, 17, kExact, kBristol},
+     kNone,
+     {1940, 11, 1, kAbout | kNoDay, kTaunton},
+     kNone},
+    {"William Henry /Whitcombe/",
+     nullptr,
+     'M',
+     {1869, 10, 30, kExact, kBristol},
+     kNone,
+     {1944, 1, 21, kExact, kBristol},
+     kNone},
+    {"Albert /Whitcombe/",
+     nullptr,
+     'M',
+     {1874, 4, 11, kExact, kClifton},
+     kNone,
+     {1950, 6, 1, kNoDay, kToronto},
+     kNone},
+    {"Florence /Whitcombe/",
+     nullptr,
+     'F',
+     {1876, 12, 25, kExact, kClifton},
+     {1877, 1, 21, kExact, kClifton},
+     kNone,
+     kNone},
+    {"Edith Mary /Whitcombe/",
+     nullptr,
+     'F',
+     {1879, 8, 9, kExact, kClifton},
+     kNone,
+     {1879, 8, 16, kExact, kClifton},
+     {1879, 8, 18, kExact, kClifton}},
     {"Hannah /Aldridge/", nullptr, 'F', {1866, 3, 6, kExact, kChewMagna}, kNone, kNone, kNone},
-    {"James /Aldridge/", nullptr, 'M', {1868, 11, 28, kExact, kChewMagna}, kNone,
-     {1937, 5, 1, kNoDay, kFrome}, kNone},
-    {"Margaret /Aldridge/", nullptr, 'F', {1871, 7, 1, kAbout | kNoDay, kChewMagna}, kNone,
-     kNone, kNone},
+    {"James /Aldridge/",
+     nullptr,
+     'M',
+     {1868, 11, 28, kExact, kChewMagna},
+     kNone,
+     {1937, 5, 1, kNoDay, kFrome},
+     kNone},
+    {"Margaret /Aldridge/",
+     nullptr,
+     'F',
+     {1871, 7, 1, kAbout | kNoDay, kChewMagna},
+     kNone,
+     kNone,
+     kNone},
     {"Charles /Lockwood/", nullptr, 'M', {1883, 7, 4, kExact, kWells}, kNone, kNone, kNone},
-    {"Alice /Castleton/", "Alice Maud /Castleton/", 'F', {1868, 2, 14, kExact, kWeston},
-     kNone, {1949, 10, 1, kNoDay, kClifton}, kNone},
-    {"Robert /Marsh/", nullptr, 'M', {1863, 9, 1, kAbout | kNoDay, kTaunton}, kNone,
-     {1921, 9, 1, kNoDay, kTaunton}, kNone},
-    {"Clara /Bennett/", "Clara /Bennet/", 'F', {1872, 6, 30, kExact, kFrome}, kNone, kNone,
+    {"Alice /Castleton/",
+     "Alice Maud /Castleton/",
+     'F',
+     {1868, 2, 14, kExact, kWeston},
+     kNone,
+     {1949, 10, 1, kNoDay, kClifton},
      kNone},
-    {"Samuel /Pryce/", nullptr, 'M', {1860, 4, 1, kAbout | kNoDay, kNewport}, kNone, kNone,
+    {"Robert /Marsh/",
+     nullptr,
+     'M',
+     {1863, 9, 1, kAbout | kNoDay, kTaunton},
+     kNone,
+     {1921, 9, 1, kNoDay, kTaunton},
      kNone},
-    {"Ann /Tanner/", nullptr, 'F', {1862, 5, 1, kNoDay, kNewport}, kNone,
-     {1894, 9, 7, kExact, kNewport}, {1894, 9, 11, kExact, kNewport}},
-    {"Thomas /Whitcombe/", nullptr, 'M', {1890, 6, 3, kExact, kClifton},
-     {1890, 6, 29, kExact, kClifton}, {1958, 1, 14, kExact, kClifton}, kNone},
-    {"Arthur John /Whitcombe/", nullptr, 'M', {1892, 9, 19, kExact, kClifton}, kNone, kNone,
+    {"Clara /Bennett/", "Clara /Bennet/", 'F', {1872, 6, 30, kExact, kFrome}, kNone, kNone, kNone},
+    {"Samuel /Pryce/", nullptr, 'M', {1860, 4, 1, kAbout | kNoDay, kNewport}, kNone, kNone, kNone},
+    {"Ann /Tanner/",
+     nullptr,
+     'F',
+     {1862, 5, 1, kNoDay, kNewport},
+     kNone,
+     {1894, 9, 7, kExact, kNewport},
+     {1894, 9, 11, kExact, kNewport}},
+    {"Thomas /Whitcombe/",
+     nullptr,
+     'M',
+     {1890, 6, 3, kExact, kClifton},
+     {1890, 6, 29, kExact, kClifton},
+     {1958, 1, 14, kExact, kClifton},
      kNone},
+    {"Arthur John /Whitcombe/", nullptr, 'M', {1892, 9, 19, kExact, kClifton}, kNone, kNone, kNone},
     {"Dorothy /Whitcombe/", nullptr, 'F', {1895, 5, 2, kExact, kClifton}, kNone, kNone, kNone},
     {"Walter /Pryce/", nullptr, 'M', {1889, 11, 11, kExact, kNewport}, kNone, kNone, kNone},
-    {"John /Marsh/", nullptr, 'M', {1887, 3, 2, kExact, kTaunton}, kNone,
-     {1888, 1, 30, kExact, kTaunton}, {1888, 2, 3, kExact, kTaunton}},
+    {"John /Marsh/",
+     nullptr,
+     'M',
+     {1887, 3, 2, kExact, kTaunton},
+     kNone,
+     {1888, 1, 30, kExact, kTaunton},
+     {1888, 2, 3, kExact, kTaunton}},
     {"John /Marsh/", nullptr, 'M', {1889, 4, 15, kExact, kTaunton}, kNone, kNone, kNone},
     {"Lilian /Marsh/", nullptr, 'F', {1891, 8, 7, kExact, kTaunton}, kNone, kNone, kNone},
     {"George /Marsh/", nullptr, 'M', kNone, {1893, 2, 12, kExact, kTaunton}, kNone, kNone},
-    {"William Henry /Whitcombe/ Jr.", nullptr, 'M', {1892, 12, 1, kExact, kBristol}, kNone,
-     kNone, kNone},
-    {"Mary Ann /Whitcombe/", nullptr, 'F', {1894, 4, 20, kExact, kBristol}, kNone, kNone,
+    {"William Henry /Whitcombe/ Jr.",
+     nullptr,
+     'M',
+     {1892, 12, 1, kExact, kBristol},
+     kNone,
+     kNone,
      kNone},
+    {"Mary Ann /Whitcombe/", nullptr, 'F', {1894, 4, 20, kExact, kBristol}, kNone, kNone, kNone},
     {"Ernest /Whitcombe/", nullptr, 'M', {1897, 1, 8, kExact, kBristol}, kNone, kNone, kNone},
     {"Frederick /Aldridge/", nullptr, 'M', {1896, 10, 16, kExact, kFrome}, kNone, kNone, kNone},
     {"Mary /Aldridge/", nullptr, 'F', {1898, 3, 22, kExact, kFrome}, kNone, kNone, kNone},
@@ -356,25 +462,45 @@ struct Citation {
 };
 
 const Citation kCitations[] = {
-    {'A', 1, "St Mary Redcliffe baptisms 1842, p. 31, entry 118",
+    {'A',
+     1,
+     "St Mary Redcliffe baptisms 1842, p. 31, entry 118",
      {1986, 6, 14, kExact, kBristol},
      "Thomas son of Thomas Whitcombe, cooper, and Jane his wife, of Redcliffe Street, born 14 "
      "March, baptised 10 April 1842.",
      "The entry is faint; the day of birth was read under a lamp and agrees with the family "
      "bible."},
-    {'A', 1, "Census 1881, Clifton, folio 42, p. 7", {1987, 3, 1, kNoDay, kNowhere}, nullptr,
+    {'A',
+     1,
+     "Census 1881, Clifton, folio 42, p. 7",
+     {1987, 3, 1, kNoDay, kNowhere},
+     nullptr,
      nullptr},
-    {'B', 1, "Clifton burial register 1911, entry 56", {1990, 8, 2, kExact, kClifton}, nullptr,
+    {'B',
+     1,
+     "Clifton burial register 1911, entry 56",
+     {1990, 8, 2, kExact, kClifton},
+     nullptr,
      "Buried beside his second wife's family plot."},
-    {'A', 25, "Letter of Alice Whitcombe to her sister, 1894",
+    {'A',
+     25,
+     "Letter of Alice Whitcombe to her sister, 1894",
      {1991, 10, 1, kAbout | kNoDay, kNowhere},
      "Walter came to us in October after poor Ann was taken. Thomas says he shall have our name "
      "if he wishes it, and he is already a great friend to little Tom.",
      nullptr},
-    {'B', 7, "Birth certificate, Bristol district, 1865 Q1, vol. 6a p. 112",
-     {1988, 5, 9, kExact, kNowhere}, nullptr, nullptr},
-    {'A', 7, "Clifton marriage register 1889, entry 203", {1988, 5, 9, kExact, kNowhere},
-     nullptr, nullptr},
+    {'B',
+     7,
+     "Birth certificate, Bristol district, 1865 Q1, vol. 6a p. 112",
+     {1988, 5, 9, kExact, kNowhere},
+     nullptr,
+     nullptr},
+    {'A',
+     7,
+     "Clifton marriage register 1889, entry 203",
+     {1988, 5, 9, kExact, kNowhere},
+     nullptr,
+     nullptr},
 };
 
 // Citations of life events: RIN, citation of the birth, of the burial.
@@ -385,7 +511,7 @@ struct EventCitation {
 const EventCitation kEventCitations[] = {{1, 0, 3}, {7, 5, 0}};
 
 struct Media {
-  int32_t owner;       // a citation for owner type 132, else an individual
+  int32_t owner;  // a citation for owner type 132, else an individual
   uint8_t owner_type;
   const char* path;
   const char* audio;
@@ -496,10 +622,10 @@ void BuildEventTypes(TevFile& f) {
     PutU8(r, 84, static_cast<uint8_t>(t.type));
     PutText(r, 85, t.abbr);
     PutText(r, 94, t.tag);
-    PutU8(r, 101, 1);                                        // date_type
-    PutU8(r, 102, static_cast<uint8_t>(t.type == 'I'));     // user_descr
-    PutU8(r, 103, 1);                                        // permanent
-    PutU8(r, 104, 1);                                        // hasPlace
+    PutU8(r, 101, 1);                                    // date_type
+    PutU8(r, 102, static_cast<uint8_t>(t.type == 'I'));  // user_descr
+    PutU8(r, 103, 1);                                    // permanent
+    PutU8(r, 104, 1);                                    // hasPlace
   }
 }
 
@@ -684,8 +810,8 @@ int32_t BuildIndexTree(std::vector<Node>& nodes, const std::vector<int32_t>& sec
   for (size_t i = 1; i < walk.size(); ++i)
     sorted = sorted && CompareKeys(key(walk[i - 1]), key(walk[i])) <= 0;
   for (const auto& wanted : kWalkOrder)
-    sorted = sorted &&
-             std::search(walk.begin(), walk.end(), wanted.begin(), wanted.end()) != walk.end();
+    sorted =
+        sorted && std::search(walk.begin(), walk.end(), wanted.begin(), wanted.end()) != walk.end();
   return sorted ? root : 0;
 }
 
@@ -730,10 +856,10 @@ int main(int argc, char** argv) {
   const int name_pages = f.PageCount(0, kNameTable);
   StoreTables(f, nodes);
 
-  f.SetHeaderI32(22, kPersons);                                  // individual bound
-  f.SetHeaderI32(42, static_cast<int32_t>(nodes.size() - 1));   // index node bound
+  f.SetHeaderI32(22, kPersons);                                // individual bound
+  f.SetHeaderI32(42, static_cast<int32_t>(nodes.size() - 1));  // index node bound
   f.SetRootNode(root);
-  f.SetHeaderI32(70, static_cast<int32_t>(PageOffset(0, 1)));   // name area
+  f.SetHeaderI32(70, static_cast<int32_t>(PageOffset(0, 1)));  // name area
   f.SetHeaderI32(74, static_cast<int32_t>(PageOffset(0, 1 + name_pages) - 1));
   // Last changed on Saturday 5 March 2011 at 14:22:10.000, local time.
   const uint16_t kChanged[8] = {2011, 3, 6, 5, 14, 22, 10, 0};

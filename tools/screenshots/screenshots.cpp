@@ -64,7 +64,9 @@ bool SaveCheck(const char* database, const QString& folder) {
     IndividImage person{};
     db.LoadIndivid(person, 1);
     const uint8_t other[4] = {2, 0, 0, 0};
-    db.WriteAt(DecodeI32(person.data(), individ::kStartnames) + static_cast<int32_t>(iname::kOwnerId), other, 4);
+    db.WriteAt(
+        DecodeI32(person.data(), individ::kStartnames) + static_cast<int32_t>(iname::kOwnerId),
+        other, 4);
     const uint8_t foreign = 40;
     db.WriteAt(static_cast<int32_t>(kRegionBase + 60), &foreign, 1);
     db.CloseDatabase();

@@ -41,7 +41,8 @@ std::filesystem::path FsPath(const std::string& path) { return std::filesystem::
 
 bool WriteAll(std::fstream& out, const Bytes& bytes, int64_t offset) {
   out.seekp(static_cast<std::streamoff>(offset));
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
@@ -271,7 +272,8 @@ void TevFile::Patch(int64_t offset, const Bytes& bytes) {
   while (done < bytes.size()) {
     const int64_t at = offset + static_cast<int64_t>(done);
     // Bytes written over a page map by hand may give pages to other tables.
-    if (at >= kRegionBase && (at - kRegionBase) % kRegionSize < kPageSize) table_pages_stale_ = true;
+    if (at >= kRegionBase && (at - kRegionBase) % kRegionSize < kPageSize)
+      table_pages_stale_ = true;
     Bytes& chunk = Chunk(at);
     const size_t in = InChunk(at);
     const size_t n = std::min(bytes.size() - done, chunk.size() - in);
@@ -339,7 +341,8 @@ int64_t TevFile::AddFreePage(int table) {
   while (next_free_region_ < regions_) {
     while (next_free_page_ < kPagesPerRegion && MapByte(next_free_region_, next_free_page_) != 0)
       ++next_free_page_;
-    if (next_free_page_ < kPagesPerRegion) return AddPage(next_free_region_, next_free_page_, table);
+    if (next_free_page_ < kPagesPerRegion)
+      return AddPage(next_free_region_, next_free_page_, table);
     ++next_free_region_;
     next_free_page_ = 1;
   }

@@ -127,18 +127,18 @@ class TevFile {
   const std::vector<int64_t>& TablePages(int table) const;
 
   int regions_;
-  Bytes fixed_;                       // bytes 0 to 12287
-  std::map<int64_t, Bytes> pages_;    // page offset -> 8192 bytes
-  std::map<int, int32_t> used_;       // table -> records appended so far
-  int next_free_region_ = 0;          // where the next free page is looked for
+  Bytes fixed_;                     // bytes 0 to 12287
+  std::map<int64_t, Bytes> pages_;  // page offset -> 8192 bytes
+  std::map<int, int32_t> used_;     // table -> records appended so far
+  int next_free_region_ = 0;        // where the next free page is looked for
   int next_free_page_ = 1;
   // Pages of each table in file order (map order), kept as the maps change,
   // so that appending a million records does not walk the maps each time.
   mutable std::vector<std::vector<int64_t>> table_pages_;
   mutable bool table_pages_stale_ = true;
-  int64_t name_cursor_ = 0;           // next free byte of the name pages
-  int64_t name_page_end_ = 0;         // end of the current name page
-  int64_t size_floor_ = 0;            // size asked for by SetFileSize
+  int64_t name_cursor_ = 0;    // next free byte of the name pages
+  int64_t name_page_end_ = 0;  // end of the current name page
+  int64_t size_floor_ = 0;     // size asked for by SetFileSize
 };
 
 // Damage and inspection of written files.
