@@ -10,6 +10,8 @@ setup_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libgtest-dev
           libcli11-dev nlohmann-json3-dev
+          # the layout check of the C++ sources
+          clang-format
           # the genealogy program that the GEDCOM export test imports into
           gramps
           fonts-dejavu-core fonts-liberation
@@ -33,7 +35,13 @@ fi
 
 build_dir="$1"
 shift
-cmake -S "$setup_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# A developer's machine with ccache reuses what it compiled before; CI builds
+# afresh.
+launcher=()
+if [ -z "${CI:-}" ] && command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$setup_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 # shellcheck disable=SC2206
 targets=(${SETUP_TARGETS:+--target $SETUP_TARGETS})
 cmake --build "$build_dir" -j"${SETUP_JOBS:-2}" "${targets[@]}"
