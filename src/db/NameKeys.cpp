@@ -125,6 +125,15 @@ void MakeNameKey(std::u16string_view text, WideText& key, size_t capacity) {
   key.resize(std::min(key.size(), capacity == 0 ? 0 : capacity - 1));
 }
 
+void FoldNameKey(std::u16string_view key, std::string& out) {
+  out.clear();
+  for (const char16_t c : key) {
+    if (c == 0) break;
+    const auto low = static_cast<char>(c & 0xff);
+    out.push_back(low >= 'A' && low <= 'Z' ? static_cast<char>(low - 'A' + 'a') : low);
+  }
+}
+
 int32_t CompareNameKey(CTEVDatabase& db, std::u16string_view key, int32_t offset, LinkCheck check) {
   WideText text;
   uint8_t type = 0;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "NameRecords.h"
@@ -54,6 +55,15 @@ void TrimBlanks(WideText& text);
 // character. Cut to `capacity` - 1 characters (empty for capacity 0). Made
 // in `key`'s own buffer: nothing is allocated once it has grown.
 void MakeNameKey(std::u16string_view text, WideText& key, size_t capacity);
+
+// The key `key` in a compact form that sorts as the index sorts: one byte a
+// character, its low 8 bits with A to Z folded to a to z, up to its first
+// zero character. Compared as unsigned bytes (std::string's compare, a text
+// before every text it begins), two folded keys are in the order that
+// CUnicodeCompareDefault::Compare gives the keys they come from, case-folded,
+// whenever no character of theirs has 8 low bits of zero: true of every key
+// MakeNameKey makes of a record's text. Written into `out`'s own buffer.
+void FoldNameKey(std::u16string_view key, std::string& out);
 
 // Compares `key` with the key of the individual's name record at `offset`:
 // 2 when `key` sorts before it, 0 when equal, 1 when after or when `key` is

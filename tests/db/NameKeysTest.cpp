@@ -84,6 +84,40 @@ TEST(NameKeysTest, Collation) {
   }
 }
 
+// Folded keys sort as the collation sorts the keys of record texts, whose
+// characters are widened bytes: every pair of a set that meets each edge of
+// the folding (A to Z against a to z and the characters beside them, bytes
+// above 0x7F, a key that begins another, the empty key).
+TEST(NameKeysTest, FoldedKeysSortAsTheCollation) {
+  const WideText keys[] = {u"",
+                           u", ",
+                           u"Smith, John",
+                           u"SMITH, JOHN",
+                           u"smith, jo",
+                           u"Smith, Johnny",
+                           u"\xFFC4mith, J",
+                           u"\xFFE4mith, J",
+                           u"zz",
+                           u"[",
+                           u"@",
+                           u"`",
+                           u"a",
+                           u"Z",
+                           u"\xFFFF",
+                           WideText(u"ab\0c", 4)};
+  const auto& collation = kinscope::CUnicodeCompareDefault::Instance();
+  const auto sign = [](int v) { return (v > 0) - (v < 0); };
+  std::string fa, fb;
+  for (const WideText& a : keys) {
+    for (const WideText& b : keys) {
+      kinscope::FoldNameKey(a, fa);
+      kinscope::FoldNameKey(b, fb);
+      EXPECT_EQ(sign(fa.compare(fb)), sign(collation.Compare(a, b, 0)))
+          << std::string(fa) << " | " << std::string(fb);
+    }
+  }
+}
+
 TEST(NameKeysTest, RecordsReadCheckedAndCompared) {
   tevwriter::TevFile file(1);
   const int32_t start = file.AppendINameRec(0, 0, 1, 200, "John /\xC4mith/");
