@@ -38,7 +38,7 @@ void ExportGedcom(QWidget* owner, CTEVDatabase& db, const QString& database_path
   QStringList reasons;
   gedcom::Options options;
   options.file_name = QFileInfo(*chosen).fileName().toStdString();
-  options.version = QCoreApplication::applicationVersion().toStdString();
+  options.version = KINSCOPE_VERSION;
   options.now = platform::UtcSeconds();
   options.report = [&reasons](const std::string& place, const std::string& reason) {
     reasons << QString::fromStdString(place + ": " + reason);
