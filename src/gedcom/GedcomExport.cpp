@@ -258,6 +258,8 @@ class Exporter {
   // their places in it, by the child's RIN.
   std::vector<ChildLink> family_children_;
   std::vector<uint32_t> children_by_rin_;
+  // Where the individual being written finds its links in those two.
+  size_t child_at_ = 0, spouse_at_ = 0;
   // Links that only a child's own chain of family links holds, by MRIN.
   std::vector<ChildLink> extra_children_;
   int64_t done_ = 0;
@@ -322,10 +324,9 @@ void Exporter::Names(int32_t rin, int32_t first) {
 }
 
 void Exporter::Name(const std::string& place, const uint8_t* text, size_t length) {
-  const std::string stored = Cp1252ToUtf8(text, length);
   std::string given, surname, suffix;
   if (std::memchr(text, '/', length) == nullptr) {
-    given = OneLine(stored);
+    given = OneLine(Cp1252ToUtf8(text, length));
   } else {
     // Split on the bytes as the name index splits them; 8-bit characters
     // widened without sign, so they come back as the same bytes.
@@ -354,7 +355,7 @@ void Exporter::Name(const std::string& place, const uint8_t* text, size_t length
   whole = w_.Line(2, "GIVN", given) && whole;
   whole = w_.Line(2, "SURN", surname) && whole;
   whole = w_.Line(2, "NSFX", suffix) && whole;
-  if (!whole) w_.Text(2, "NOTE", "Name as stored: " + stored);
+  if (!whole) w_.Text(2, "NOTE", "Name as stored: " + Cp1252ToUtf8(text, length));
 }
 
 void Exporter::DateLine(int level, const uint8_t* stored, const std::string& place,
@@ -587,9 +588,9 @@ void Exporter::SpouseLinks(int32_t rin, int32_t first, const std::string& place)
     w_.Pointer(1, "FAMS", "F" + Num(mrin));
     mrin = DecodeI32(m.data(), husband ? marr::kHusNextMar : marr::kWifeNextMar);
   }
-  for (auto it = std::lower_bound(spouses_.begin(), spouses_.end(), std::make_pair(rin, 0));
-       it != spouses_.end() && it->first == rin; ++it) {
-    if (written.Insert(it->second)) w_.Pointer(1, "FAMS", "F" + Num(it->second));
+  while (spouse_at_ < spouses_.size() && spouses_[spouse_at_].first < rin) ++spouse_at_;
+  for (size_t k = spouse_at_; k < spouses_.size() && spouses_[k].first == rin; ++k) {
+    if (written.Insert(spouses_[k].second)) w_.Pointer(1, "FAMS", "F" + Num(spouses_[k].second));
   }
 }
 
@@ -611,11 +612,14 @@ void Exporter::Individual(int32_t rin, const IndividImage& r) {
   // Families as a child: the family link, then each next set of parents;
   // then the links of families' child chains that the person's own chain
   // does not hold.
-  const auto rin_below = [this](uint32_t i, int32_t n) { return family_children_[i].rin < n; };
-  const auto below_rin = [this](int32_t n, uint32_t i) { return n < family_children_[i].rin; };
-  const auto first_held =
-      std::lower_bound(children_by_rin_.begin(), children_by_rin_.end(), rin, rin_below);
-  const auto end_held = std::upper_bound(first_held, children_by_rin_.end(), rin, below_rin);
+  // Individuals come in RIN order: the links held for this one follow
+  // those of the ones before.
+  const auto rin_at = [this](size_t k) { return family_children_[children_by_rin_[k]].rin; };
+  while (child_at_ < children_by_rin_.size() && rin_at(child_at_) < rin) ++child_at_;
+  size_t child_end = child_at_;
+  while (child_end < children_by_rin_.size() && rin_at(child_end) == rin) ++child_end;
+  const auto first_held = children_by_rin_.begin() + static_cast<std::ptrdiff_t>(child_at_);
+  const auto end_held = children_by_rin_.begin() + static_cast<std::ptrdiff_t>(child_end);
   Met families, links;
   FamLinkImage link{};
   for (int32_t at = DecodeI32(p, individ::kFamLink); at != 0 && links.Room();) {

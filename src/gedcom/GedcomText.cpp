@@ -24,6 +24,7 @@ std::string Escape(const std::string& text, std::vector<size_t>& starts, bool on
   std::string out;
   out.reserve(text.size());
   starts.clear();
+  starts.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     size_t n = 1;
@@ -91,7 +92,16 @@ std::string Part(int32_t day, int32_t month, int32_t year, bool julian) {
 
 }  // namespace
 
+// Whether `text` is printable ASCII without "@" and without blanks at its
+// ends: what most values are, written as they are.
+bool Plain(const std::string& text) {
+  return !text.empty() && !IsBlank(text.front()) && !IsBlank(text.back()) &&
+         std::all_of(text.begin(), text.end(),
+                     [](char c) { return c >= 0x20 && c < 0x7F && c != '@'; });
+}
+
 std::string OneLine(const std::string& text) {
+  if (Plain(text)) return text;
   std::vector<size_t> starts;
   std::string line = Escape(text, starts, true, false);
   const size_t first = line.find_first_not_of(" \t");
@@ -120,6 +130,10 @@ void LineWriter::Value(int level, const char* tag, const std::string& value) {
 }
 
 bool LineWriter::Line(int level, const char* tag, const std::string& text) {
+  if (text.size() + 16 < kMaxLine && Plain(text)) {
+    Put(level, {}, tag, text);
+    return true;
+  }
   std::vector<size_t> starts;
   const std::string line = Escape(OneLine(text), starts, true, true);
   if (line.empty()) return true;
