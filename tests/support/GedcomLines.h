@@ -121,10 +121,9 @@ inline bool Digits(const std::string& s, size_t min, size_t max) {
          std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// DATE: [@#DGREGORIAN@ | @#DJULIAN@] [[DAY] MONTH] YEAR, from words[at] on;
-// the year three or four digits in the Julian calendar, a day that the
-// month holds, B.C. only after a year alone, a dual year (1700/01) only in
-// the Gregorian calendar. Moves `at` past the date.
+// DATE: [@#DGREGORIAN@ | @#DJULIAN@] [[DAY] MONTH] YEAR, from words[at] on,
+// as the export writes it (no dual years, no B.C.): a Julian year of three
+// or four digits, a day that its month holds. Moves `at` past the date.
 inline bool Date(const std::vector<std::string>& w, size_t& at) {
   static const char* const kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                         "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
@@ -144,52 +143,30 @@ inline bool Date(const std::vector<std::string>& w, size_t& at) {
     month = month_of(at++);
   }
   if (at >= w.size()) return false;
-  std::string year = w[at++];
-  const size_t dual = year.find('/');
-  if (dual != std::string::npos) {
-    if (julian || !Digits(year.substr(dual + 1), 2, 2)) return false;
-    year.erase(dual);
-  }
-  if (!(julian ? Digits(year, 3, 4) : Digits(year, 1, 4)) || year[0] == '0') return false;
-  if (at < w.size() && w[at] == "B.C.") {
-    if (month != 0) return false;
-    ++at;
-  }
+  const std::string& year = w[at++];
+  if (!Digits(year, julian ? 3 : 1, 4) || year[0] == '0') return false;
   const int y = std::stoi(year);
   const bool leap = julian ? y % 4 == 0 : (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0));
   const int days[] = {31, leap ? 29 : 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return day == 0 || (day >= 1 && day <= days[month - 1]);
 }
 
-// DATE_VALUE: a date, a period, a range, an approximation, an interpreted
-// date or a date phrase in parentheses. `exact`: DAY MONTH YEAR alone.
+// DATE_VALUE as the export writes it: a date, a range (BEF, AFT, BET ...
+// AND ...), an approximation (ABT, CAL, EST) or a date phrase in
+// parentheses. `exact`: DAY MONTH YEAR alone.
 inline bool DateValue(const std::string& value, bool exact) {
   const std::vector<std::string> w = Words(value);
   if (w.empty()) return false;
-  if (exact) {
-    size_t at = 0;
-    return w.size() == 3 && w[0].find('@') == std::string::npos && Date(w, at) && at == 3;
-  }
-  if (value.front() == '(') return value.size() > 2 && value.back() == ')';
   size_t at = 0;
+  if (exact) return w.size() == 3 && w[0].find('@') == std::string::npos && Date(w, at) && at == 3;
+  if (value.front() == '(') return value.size() > 2 && value.back() == ')';
   const std::string& head = w[0];
-  if (head == "BEF" || head == "AFT" || head == "ABT" || head == "CAL" || head == "EST" ||
-      head == "TO") {
+  const bool range = head == "BET";
+  if (range || head == "BEF" || head == "AFT" || head == "ABT" || head == "CAL" || head == "EST")
     at = 1;
-    return Date(w, at) && at == w.size();
-  }
-  if (head == "BET" || head == "FROM") {
-    at = 1;
-    if (!Date(w, at)) return false;
-    if (at == w.size()) return head == "FROM";
-    if (w[at++] != (head == "BET" ? "AND" : "TO")) return false;
-    return Date(w, at) && at == w.size();
-  }
-  if (head == "INT") {
-    at = 1;
-    return Date(w, at) && at < w.size() && w[at].front() == '(' && value.back() == ')';
-  }
-  return Date(w, at) && at == w.size();
+  if (!Date(w, at)) return false;
+  if (range && (at >= w.size() || w[at++] != "AND" || !Date(w, at))) return false;
+  return at == w.size();
 }
 
 // AGE_AT_EVENT: [< | >] then Ny [Nm] [Nd], Nm [Nd], Nd, CHILD, INFANT or
