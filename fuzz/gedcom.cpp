@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the GEDCOM export of a described file, which must end with
-// or without things left out and keep the line rules; and the date and line
-// conversions on the input's own bytes.
+// or without things left out and keep the line rules and the values and
+// links of 5.5.1; and the date and line conversions on the input's own
+// bytes.
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -40,5 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (!testing_gedcom::BrokenLineRule(out.str()).empty())
     fuzz::Fail("the export breaks the line rules");
+  if (!testing_gedcom::BrokenValueRule(out.str()).empty())
+    fuzz::Fail("the export breaks a value or link rule of 5.5.1");
   return 0;
 }

@@ -12,8 +12,9 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev 
           libcli11-dev nlohmann-json3-dev
           # the layout check of the C++ sources
           clang-format
-          # the genealogy program that the GEDCOM export test imports into
-          gramps
+          # the genealogy program that the GEDCOM export test imports into, and
+          # the Perl GEDCOM module whose 5.5.1 grammar checks every export
+          gramps libgedcom-perl
           fonts-dejavu-core fonts-liberation
           # the validators of the installed files and the Debian package's tools
           desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils

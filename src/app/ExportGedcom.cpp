@@ -2,12 +2,14 @@
 #include "ExportGedcom.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QStringList>
 
 #include "Gedcom.h"
+#include "PlatformFile.h"
 #include "Seams.h"
 
 namespace kinscope {
@@ -36,8 +38,8 @@ void ExportGedcom(QWidget* owner, CTEVDatabase& db, const QString& database_path
   QStringList reasons;
   gedcom::Options options;
   options.file_name = QFileInfo(*chosen).fileName().toStdString();
-  options.version = QCoreApplication::applicationVersion().toStdString();
-  options.now = std::time(nullptr);
+  options.version = KINSCOPE_VERSION;
+  options.now = platform::UtcSeconds();
   options.report = [&reasons](const std::string& place, const std::string& reason) {
     reasons << QString::fromStdString(place + ": " + reason);
   };
@@ -48,7 +50,7 @@ void ExportGedcom(QWidget* owner, CTEVDatabase& db, const QString& database_path
   };
   gedcom::Counts counts;
   const gedcom::Outcome outcome =
-      gedcom::ExportFile(db, std::filesystem::path(chosen->toStdU16String()), options, counts);
+      gedcom::ExportFile(db, QFile::encodeName(*chosen).toStdString(), options, counts);
   progress.reset();
   if (outcome == gedcom::Outcome::kCancelled) return;
   if (outcome == gedcom::Outcome::kWriteFailed) {

@@ -7,6 +7,7 @@
 
 #include "Dump.h"
 #include "Gedcom.h"
+#include "PlatformFile.h"
 #include "TEVDatabase.h"
 
 namespace kinscope::dump {
@@ -26,7 +27,7 @@ int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out
   namespace fs = std::filesystem;
   gedcom::Options options;
   options.version = version;
-  options.now = std::time(nullptr);
+  options.now = platform::UtcSeconds();
   options.file_name =
       fs::path(out_path.empty() ? fs::path(database).stem().string() + ".ged" : out_path)
           .filename()
@@ -52,7 +53,7 @@ int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out
     outcome = gedcom::Export(db, std::cout, options, counts);
     if (!std::cout.flush()) outcome = gedcom::Outcome::kWriteFailed;
   } else {
-    outcome = gedcom::ExportFile(db, fs::path(out_path), options, counts);
+    outcome = gedcom::ExportFile(db, out_path, options, counts);
   }
   std::signal(SIGINT, previous);
   if (shown >= 0) std::cerr << "\r" << std::string(40, ' ') << "\r" << std::flush;

@@ -165,6 +165,13 @@ bool RemoveFile(const std::string& path) {
   return false;
 }
 
+bool RenameOver(const std::string& from, const std::string& to) {
+  if (HasZero(from) || HasZero(to)) return false;
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  Remember(errno);
+  return false;
+}
+
 bool Exists(const std::string& path) {
   struct stat st {};
   return !HasZero(path) && ::lstat(path.c_str(), &st) == 0;
@@ -228,6 +235,12 @@ LocalTime Now() {
   t.second = static_cast<uint16_t>(tm.tm_sec);
   t.milliseconds = static_cast<uint16_t>(ts.tv_nsec / 1000000);
   return t;
+}
+
+int64_t UtcSeconds() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<int64_t>(ts.tv_sec);
 }
 
 bool LocalTimeOf(int64_t seconds, LocalTime& out) {

@@ -3,10 +3,10 @@
 //
 // A thin layer over the system: open an existing file, positioned reads and
 // writes that report how many bytes they moved, close, the error code of the
-// last failed operation, and the local clock; and for the files Kinscope
-// writes beside a database (journal, backup, log, trace file): create a new
-// file, append, sync, remove, and the checks that keep such writes from going
-// through a link or into another user's file. Every call to the operating
+// last failed operation, and the local and UTC clocks; and for the files
+// Kinscope writes (journal, backup, log, trace file, GEDCOM export): create a
+// new file, append, sync, rename, remove, and the checks that keep such
+// writes from going through a link or into another user's file. Every call to the operating
 // system in the program is made here; the engine's writes of a database and
 // its journal pass through PlatformSeam.h first.
 //
@@ -76,6 +76,12 @@ int64_t FileSize(FileHandle file);
 // Removes the file at `path`. True on success.
 bool RemoveFile(const std::string& path);
 
+// Renames the file at `from` to `to`, replacing what stands at `to` (a link
+// there is replaced, not followed), in one step: a reader of `to` sees the
+// old file or the new one, never a part. On Windows the move is written
+// through before it returns. True on success.
+bool RenameOver(const std::string& from, const std::string& to);
+
 // Whether anything stands at `path` (a symbolic link is not followed).
 bool Exists(const std::string& path);
 
@@ -110,6 +116,9 @@ struct LocalTime {
   uint16_t milliseconds;
 };
 LocalTime Now();
+
+// The time now, in seconds after 1970-01-01 00:00 UTC.
+int64_t UtcSeconds();
 
 // The time `seconds` after 1970-01-01 00:00 UTC (before it when negative) in
 // the local time zone, broken down, milliseconds 0. False when the system

@@ -199,6 +199,14 @@ LocalTime Now() {
                    st.wHour, st.wMinute, st.wSecond,    st.wMilliseconds};
 }
 
+int64_t UtcSeconds() {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  // 100-nanosecond steps since 1601-01-01; 11644473600 seconds to 1970.
+  const uint64_t steps = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  return static_cast<int64_t>(steps / 10000000u) - INT64_C(11644473600);
+}
+
 bool LocalTimeOf(int64_t seconds, LocalTime& out) {
   if (seconds >= 0) {
     const auto t = static_cast<__time64_t>(seconds);
@@ -265,6 +273,17 @@ bool RemoveFile(const std::string& path) {
   std::wstring wide;
   if (!WidePath(path, wide)) return false;
   if (::DeleteFileW(wide.c_str())) return true;
+  RememberLast();
+  return false;
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+  std::wstring wide_from, wide_to;
+  if (!WidePath(from, wide_from) || !WidePath(to, wide_to)) return false;
+  if (::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
   RememberLast();
   return false;
 }

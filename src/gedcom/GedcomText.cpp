@@ -14,13 +14,17 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// `text` without its control characters (C0 but tab, DEL, C1), "@" doubled,
-// a byte that is not part of UTF-8 as U+FFFD;
-// `starts` receives the offset of every character, where a line may be cut.
-std::string Escape(const std::string& text, std::vector<size_t>& starts) {
+// `text` without its control characters (C0 but tab, DEL, C1), a byte that
+// is not part of UTF-8 as U+FFFD; with `one_line`, each line break (CR, LF
+// or CR LF) as a blank;
+// with `double_at`, every "@" doubled. `starts` receives the offset of every
+// character, where a line may be cut.
+std::string Escape(const std::string& text, std::vector<size_t>& starts, bool one_line,
+                   bool double_at) {
   std::string out;
   out.reserve(text.size());
   starts.clear();
+  starts.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     size_t n = 1;
@@ -36,16 +40,29 @@ std::string Escape(const std::string& text, std::vector<size_t>& starts) {
       ++i;
       continue;
     }
+    const bool line_break = c == '\r' || c == '\n';
     const bool control = (c < 0x20 && c != '\t') || c == 0x7F ||
                          (c == 0xC2 && n == 2 && static_cast<unsigned char>(text[i + 1]) < 0xA0);
-    if (!control) {
+    if (one_line && line_break) {
+      if (c == '\r' || i == 0 || text[i - 1] != '\r') {  // CR LF: one blank
+        starts.push_back(out.size());
+        out.push_back(' ');
+      }
+    } else if (!control) {
       starts.push_back(out.size());
       out.append(text, i, n);
-      if (c == '@') out.push_back('@');
+      if (c == '@' && double_at) out.push_back('@');
     }
     i += n;
   }
   return out;
+}
+
+// The room for a value after "level [@xref@ ]TAG " on a line with its end.
+size_t Room(int level, const std::string& xref, const char* tag) {
+  const size_t prefix = std::to_string(level).size() + 1 + (xref.empty() ? 0 : xref.size() + 3) +
+                        std::strlen(tag) + 1;
+  return kMaxLine - 1 > prefix ? kMaxLine - 1 - prefix : 1;
 }
 
 const char* const kMonths[13] = {"",    "JAN", "FEB", "MAR", "APR", "MAY", "JUN",
@@ -62,10 +79,11 @@ bool IsJulian(const uint8_t* part) {
   return day < (part[0] == 2 ? kJulianBeforeB : kJulianBeforeA);
 }
 
-// One date part in GEDCOM form; empty when it has no GEDCOM form (a day
-// without a month).
+// One date part in GEDCOM form; empty when it has no GEDCOM form: a day
+// without a month, or a year below 100 (5.5.1 gives a Julian year three or
+// four digits, and years before 100 come only from damaged day numbers).
 std::string Part(int32_t day, int32_t month, int32_t year, bool julian) {
-  if (day != 0 && month == 0) return {};
+  if ((day != 0 && month == 0) || year < 100) return {};
   std::string out = julian ? "@#DJULIAN@ " : "";
   if (day != 0) out += std::to_string(day) + " ";
   if (month != 0) out += std::string(kMonths[month]) + " ";
@@ -73,6 +91,23 @@ std::string Part(int32_t day, int32_t month, int32_t year, bool julian) {
 }
 
 }  // namespace
+
+// Whether `text` is printable ASCII without "@" and without blanks at its
+// ends: what most values are, written as they are.
+bool Plain(const std::string& text) {
+  return !text.empty() && !IsBlank(text.front()) && !IsBlank(text.back()) &&
+         std::all_of(text.begin(), text.end(),
+                     [](char c) { return c >= 0x20 && c < 0x7F && c != '@'; });
+}
+
+std::string OneLine(const std::string& text) {
+  if (Plain(text)) return text;
+  std::vector<size_t> starts;
+  std::string line = Escape(text, starts, true, false);
+  const size_t first = line.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return line.substr(first, line.find_last_not_of(" \t") - first + 1);
+}
 
 void LineWriter::Put(int level, const std::string& xref, const char* tag,
                      const std::string& value) {
@@ -90,10 +125,39 @@ void LineWriter::Pointer(int level, const char* tag, const std::string& xref) {
   Put(level, {}, tag, "@" + xref + "@");
 }
 
+void LineWriter::Value(int level, const char* tag, const std::string& value) {
+  Put(level, {}, tag, value);
+}
+
+bool LineWriter::Line(int level, const char* tag, const std::string& text) {
+  if (text.size() + 16 < kMaxLine && Plain(text)) {
+    Put(level, {}, tag, text);
+    return true;
+  }
+  std::vector<size_t> starts;
+  const std::string line = Escape(OneLine(text), starts, true, true);
+  if (line.empty()) return true;
+  const size_t room = Room(level, {}, tag);
+  if (line.size() <= room) {
+    Put(level, {}, tag, line);
+    return true;
+  }
+  // After the last character that fits whole ("@@" is one), without the
+  // blanks before the cut.
+  size_t cut = 0;
+  for (size_t start : starts) {
+    if (start > room) break;
+    cut = start;
+  }
+  while (cut > 1 && IsBlank(line[cut - 1])) --cut;
+  Put(level, {}, tag, line.substr(0, cut));
+  return false;
+}
+
 void LineWriter::Text(int level, const char* tag, const std::string& text,
                       const std::string& xref) {
   // Most texts are short plain ASCII: written as they are.
-  if (text.size() + 16 + xref.size() < kMaxLine &&
+  if (text.size() + xref.size() + 16 < kMaxLine &&
       std::all_of(text.begin(), text.end(),
                   [](char c) { return c >= 0x20 && c < 0x7F && c != '@'; })) {
     return Put(level, xref, tag, text);
@@ -103,7 +167,7 @@ void LineWriter::Text(int level, const char* tag, const std::string& text,
   for (bool first = true; from <= text.size(); first = false) {
     size_t end = text.find_first_of("\r\n", from);
     if (end == std::string::npos) end = text.size();
-    const std::string line = Escape(text.substr(from, end - from), starts);
+    const std::string line = Escape(text.substr(from, end - from), starts, false, true);
     const char* line_tag = first ? tag : "CONT";
     const int line_level = first ? level : level + 1;
     const std::string line_xref = first ? xref : std::string();
@@ -111,14 +175,12 @@ void LineWriter::Text(int level, const char* tag, const std::string& text,
     size_t at = 0;
     size_t unit = 0;  // index into starts of `at`
     for (bool head = true;; head = false) {
-      const std::string prefix_tag = head ? line_tag : "CONC";
+      const char* prefix_tag = head ? line_tag : "CONC";
       const int prefix_level = head ? line_level : level + 1;
-      const size_t prefix = std::to_string(prefix_level).size() + 1 +
-                            (head && !line_xref.empty() ? line_xref.size() + 3 : 0) +
-                            prefix_tag.size() + 1;
-      const size_t room = kMaxLine > prefix ? kMaxLine - prefix : 1;
+      const std::string prefix_xref = head ? line_xref : std::string();
+      const size_t room = Room(prefix_level, prefix_xref, prefix_tag);
       if (line.size() - at <= room) {
-        Put(prefix_level, head ? line_xref : std::string(), prefix_tag.c_str(), line.substr(at));
+        Put(prefix_level, prefix_xref, prefix_tag, line.substr(at));
         break;
       }
       // The last cut that fits, between two non-blank characters if any.
@@ -128,8 +190,7 @@ void LineWriter::Text(int level, const char* tag, const std::string& text,
         if (!IsBlank(line[starts[u] - 1]) && !IsBlank(line[starts[u]])) best = u;
       }
       const size_t cut = best != 0 ? best : (any != 0 ? any : unit + 1);
-      Put(prefix_level, head ? line_xref : std::string(), prefix_tag.c_str(),
-          line.substr(at, starts[cut] - at));
+      Put(prefix_level, prefix_xref, prefix_tag, line.substr(at, starts[cut] - at));
       at = starts[cut];
       unit = cut;
     }

@@ -369,7 +369,9 @@ class MainWindowTest : public QObject {
              QString("Exported 38 people, 10 families, 6 notes, 1 source and 4 media objects."));
     QFile written(out);
     QVERIFY(written.open(QIODevice::ReadOnly));
-    QVERIFY(written.readAll().endsWith("0 TRLR\n"));
+    const QByteArray ged = written.readAll();
+    QVERIFY(ged.endsWith("0 TRLR\n"));
+    QVERIFY(ged.contains("1 SOUR KINSCOPE\n2 VERS " KINSCOPE_VERSION "\n"));
     written.close();
     QVERIFY(QFile::remove(out));
 

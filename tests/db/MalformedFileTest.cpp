@@ -63,8 +63,8 @@ TEST_P(MalformedFileTest, OpensAndReadsAsExpected) {
 
 // The GEDCOM export of every damaged file: the open fails (exit 2) or the
 // export ends with or without things left out (exit 0 or 1), and what it
-// writes keeps the line rules. The three individuals are counted in the
-// header so that the export reads them.
+// writes keeps the line rules and the values and links of 5.5.1. The three individuals are counted
+// in the header so that the export reads them.
 TEST_P(MalformedFileTest, ExportKeepsTheLineRules) {
   const Row& row = Rows()[GetParam()];
   SCOPED_TRACE(row.damage);
@@ -86,6 +86,7 @@ TEST_P(MalformedFileTest, ExportKeepsTheLineRules) {
   EXPECT_TRUE(outcome == kinscope::gedcom::Outcome::kComplete ||
               outcome == kinscope::gedcom::Outcome::kLeftOut);
   EXPECT_EQ(testing_gedcom::BrokenLineRule(out.str()), "");
+  EXPECT_EQ(testing_gedcom::BrokenValueRule(out.str()), "");
   EXPECT_EQ(counts.left_out == 0, outcome == kinscope::gedcom::Outcome::kComplete);
 }
 
