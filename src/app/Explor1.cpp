@@ -56,6 +56,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
   ui.Label4->setFont(narrow);
   setFixedSize(size());
   caption_ = windowTitle();
+  for (const RecordType& type : kRecordTypes)
+    ui.cbxRecType->addItem(QString::fromLatin1(type.name));
+  ui.cbxRecType->setMaxVisibleItems(kRecordTypeCount);
   ui.cbxRecType->setCurrentIndex(-1);
   OpenDialog1.setWindowTitle(QStringLiteral("Open"));
   OpenDialog1.setNameFilter(QStringLiteral("TEV 5 files (*.tev)"));
