@@ -16,12 +16,13 @@
 
 #include "Coding.h"
 #include "Dump.h"
+#include "FieldText.h"
+#include "Messages.h"
 #include "NameFind.h"
 #include "NameKeys.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
 #include "TreeCheck.h"
-#include "wtev5date.h"
 
 namespace kinscope::dump {
 namespace {
@@ -114,13 +115,6 @@ TreeFaults WalkIndex(CTEVDatabase& db, int& runs, Emit&& emit) {
   return walk.Faults();
 }
 
-std::string BirthText(CTEVDatabase& db, int32_t rin) {
-  IndividImage person{};
-  if (db.LoadIndivid(person, rin) == 0) return std::string();
-  const wtev5date birth(person.data() + individ::kBirth + event::kDate);
-  return Latin1(birth.DateText().Text());
-}
-
 // The entries under `text` in order, each given to `emit`. Returns the
 // finder, which tells the key searched for and where damage stopped it.
 template <typename Emit>
@@ -134,7 +128,7 @@ void WalkFind(NameFinder& finder, CTEVDatabase& db, Emit&& emit) {
     row.rin = match.rin;
     row.key.clear();
     AppendKey(row.key, match.key);
-    row.birth = BirthText(db, match.rin);
+    row.birth = BirthDateText(db, match.rin);
     emit(static_cast<const Row&>(row));
   }
 }
@@ -271,10 +265,6 @@ json Describe(const Row& row, bool find) {
 
 const char kIndexDamaged[] = "the index is damaged: run the check command for details";
 
-std::string FindDamaged(int32_t node) {
-  return "the index is damaged at node " + std::to_string(node) + ": the search stopped there";
-}
-
 }  // namespace
 
 Result Index(CTEVDatabase& db) {
@@ -299,7 +289,7 @@ Result Find(CTEVDatabase& db, const std::string& text) {
   json doc = {{"text", Latin1(text)}, {"key", KeyText(finder.Prefix())}, {"found", found}};
   if (finder.DamagedAt() != 0) {
     doc["damaged_at"] = finder.DamagedAt();
-    return {doc, kProblems, FindDamaged(finder.DamagedAt())};
+    return {doc, kProblems, FindStoppedText(finder.DamagedAt())};
   }
   return {doc, kOk, ""};
 }
@@ -408,7 +398,7 @@ Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, b
     if (damaged_at != 0) w << ",\n  \"damaged_at\": " << damaged_at;
     w << "\n}\n";
   }
-  if (damaged_at != 0) return {json(), kProblems, FindDamaged(damaged_at)};
+  if (damaged_at != 0) return {json(), kProblems, FindStoppedText(damaged_at)};
   return {json(), kOk, ""};
 }
 

@@ -7,10 +7,10 @@
 
 #include "Coding.h"
 #include "Dump.h"
+#include "FieldText.h"
 #include "RecordLayouts.h"
 #include "RecordLinks.h"
 #include "TEVDatabase.h"
-#include "TimeStamp.h"
 #include "wtev5date.h"
 
 namespace kinscope::dump {
@@ -21,23 +21,12 @@ std::string TypeName(int32_t code) {
   return "code " + std::to_string(code) + " (no record type)";
 }
 
-int64_t Integer(const FieldSpec& f, const uint8_t* at) {
-  switch (f.width) {
-    case 1:
-      return f.is_signed ? int64_t{DecodeI8(at, 0)} : int64_t{DecodeU8(at, 0)};
-    case 2:
-      return f.is_signed ? int64_t{DecodeI16(at, 0)} : int64_t{DecodeU16(at, 0)};
-    default:
-      return f.is_signed ? int64_t{DecodeI32(at, 0)} : int64_t{DecodeU32(at, 0)};
-  }
-}
-
 json Fields(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes);
 
 json DateValue(const uint8_t* at) {
   const wtev5date date(at);
-  json v = {{"bytes", Hex(at, date::kSize)}, {"valid", date.IsValid()}};
-  v["text"] = Latin1(date.DateText().Text());
+  json v = {{"bytes", HexBytes(at, date::kSize)}, {"valid", date.IsValid()}};
+  v["text"] = FieldDateText(at);
   v["sort_key"] = date.DateSortKey().Text();
   return v;
 }
@@ -55,7 +44,7 @@ json Field(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes, c
   json j = {{"name", f.name}, {"offset", f.offset}, {"width", f.width}};
   switch (f.kind) {
     case FieldKind::kInt: {
-      const int64_t value = Integer(f, at);
+      const int64_t value = FieldInteger(f, at);
       j["value"] = value;
       if (f.link == kNoLink) break;
       const std::optional<int32_t> code =
@@ -68,15 +57,12 @@ json Field(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes, c
     }
     case FieldKind::kChar:
       j["value"] = DecodeI8(at, 0);
-      j["char"] = at[0] == 0 ? std::string() : Latin1(std::string(1, static_cast<char>(at[0])));
+      j["char"] = FieldCharText(at[0]);
       break;
-    case FieldKind::kTime: {
+    case FieldKind::kTime:
       j["value"] = DecodeI32(at, 0);
-      std::string text = TimeStampText(DecodeI32(at, 0));
-      if (!text.empty() && text.back() == '\n') text.pop_back();
-      j["text"] = text;
+      j["text"] = FieldTimeText(DecodeI32(at, 0));
       break;
-    }
     case FieldKind::kText:
       j["value"] = Latin1(at, f.width);
       break;
@@ -91,10 +77,10 @@ json Field(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes, c
       break;
     case FieldKind::kFlags:
       j["value"] = at[0];
-      j["hex"] = Hex(at, 1);
+      j["hex"] = HexBytes(at, 1);
       break;
     case FieldKind::kBytes:
-      j["value"] = Hex(at, f.width);
+      j["value"] = HexBytes(at, f.width);
       break;
   }
   return j;
@@ -167,7 +153,7 @@ Result Record(CTEVDatabase& db, int32_t code, int32_t number, bool with_bytes) {
     doc["stored_length"] = length;
   }
   doc["fields"] = Fields(db, layout, bytes.data());
-  if (with_bytes) doc["bytes"] = Hex(bytes.data(), length);
+  if (with_bytes) doc["bytes"] = HexBytes(bytes.data(), length);
   return {doc, kOk, ""};
 }
 
