@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Coding.h"
+#include "Cp1252.h"
 #include "Dump.h"
 #include "FieldText.h"
 #include "Messages.h"
@@ -27,21 +28,14 @@
 namespace kinscope::dump {
 namespace {
 
-// Appends the 8-bit text of `n` bytes as UTF-8.
-void AppendLatin1(std::string& out, const uint8_t* text, size_t n) {
+// Appends the 8-bit text of `n` bytes as UTF-8, decoded as every text of
+// the file is (Cp1252.h); a text of plain ASCII is copied as it is.
+void AppendFileText(std::string& out, const uint8_t* text, size_t n) {
   if (std::none_of(text, text + n, [](uint8_t c) { return c >= 0x80; })) {
     out.append(reinterpret_cast<const char*>(text), n);
     return;
   }
-  for (size_t i = 0; i < n; ++i) {
-    const uint8_t c = text[i];
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back(static_cast<char>(0xc0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-    }
-  }
+  for (size_t i = 0; i < n; ++i) AppendUtf8(out, Cp1252CodePoint(text[i]));
 }
 
 // A key's characters as the bytes they were widened from, as UTF-8.
@@ -52,7 +46,7 @@ void AppendKey(std::string& out, const WideText& key) {
     if (c == 0 || n == sizeof bytes) break;
     bytes[n++] = static_cast<uint8_t>(c & 0xff);
   }
-  AppendLatin1(out, bytes, n);
+  AppendFileText(out, bytes, n);
 }
 
 std::string KeyText(const WideText& key) {
@@ -94,8 +88,8 @@ TreeFaults WalkIndex(CTEVDatabase& db, int& runs, Emit&& emit) {
     row.rin = 0;
     if (entry.name_read != 0) {
       const uint8_t* text = entry.name.data() + iname::kText;
-      AppendLatin1(row.name, text,
-                   std::char_traits<char>::length(reinterpret_cast<const char*>(text)));
+      AppendFileText(row.name, text,
+                     std::char_traits<char>::length(reinterpret_cast<const char*>(text)));
       row.rin = DecodeI32(entry.name.data(), iname::kOwnerId);
     }
     row.key.clear();
@@ -124,7 +118,8 @@ void WalkFind(NameFinder& finder, CTEVDatabase& db, Emit&& emit) {
   while (finder.Next(match)) {
     row.node = match.node;
     row.name.clear();
-    AppendLatin1(row.name, reinterpret_cast<const uint8_t*>(match.name.data()), match.name.size());
+    AppendFileText(row.name, reinterpret_cast<const uint8_t*>(match.name.data()),
+                   match.name.size());
     row.rin = match.rin;
     row.key.clear();
     AppendKey(row.key, match.key);
