@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "ByteView.h"
+#include "Messages.h"
 #include "PlatformFile.h"
 #include "Seams.h"
 #include "TEVDatabase.h"
@@ -167,9 +168,7 @@ void RunCheckWindow(QWidget* owner, TRecordHost& host, const std::string& path) 
     const int error = platform::LastError();
     QString why = QStringLiteral("no file is open");
     if (opened == kOpenCorrupt) {
-      why = QStringLiteral(
-          "the file is corrupt: its header, a page map or the page-count table "
-          "cannot be read");
+      why = QString::fromLatin1(kCorruptFileText);
     } else if (opened == kOpenFailed && !path.empty()) {
       why = QStringLiteral("the file cannot be opened (%1)")
                 .arg(QString::fromLocal8Bit(std::strerror(error)));

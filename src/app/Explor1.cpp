@@ -16,10 +16,10 @@
 #include "CheckWin.h"
 #include "Cp1252.h"
 #include "ExportGedcom.h"
+#include "FieldText.h"
 #include "Journal.h"
+#include "Messages.h"
 #include "NameFind.h"
-#include "RecordLayouts.h"
-#include "wtev5date.h"
 #include "PlatformFile.h"
 #include "ReorderCheck.h"
 #include "SameNameReorder.h"
@@ -56,6 +56,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
   ui.Label4->setFont(narrow);
   setFixedSize(size());
   caption_ = windowTitle();
+  for (const RecordType& type : kRecordTypes)
+    ui.cbxRecType->addItem(QString::fromLatin1(type.name));
+  ui.cbxRecType->setMaxVisibleItems(kRecordTypeCount);
   ui.cbxRecType->setCurrentIndex(-1);
   OpenDialog1.setWindowTitle(QStringLiteral("Open"));
   OpenDialog1.setNameFilter(QStringLiteral("TEV 5 files (*.tev)"));
@@ -189,14 +192,9 @@ void TForm1::btnFindClick() {
   const NameFindResult found = FindNames(*database_, text.toLatin1().toStdString(), kFindLimit);
   ui.tvFound->clear();
   for (const NameMatch& m : found.matches) {
-    IndividImage person{};
-    QString born;
-    if (database_->LoadIndivid(person, m.rin) != 0) {
-      const wtev5date date(person.data() + individ::kBirth + event::kDate);
-      born = QString::fromLatin1(date.DateText().Text());
-    }
-    auto* item = new QTreeWidgetItem(
-        {QString::fromStdString(Cp1252ToUtf8(m.name)), QString::number(m.rin), born});
+    auto* item =
+        new QTreeWidgetItem({QString::fromStdString(Cp1252ToUtf8(m.name)), QString::number(m.rin),
+                             QString::fromStdString(BirthDateText(*database_, m.rin))});
     item->setData(0, Qt::UserRole, m.rin);
     ui.tvFound->addTopLevelItem(item);
   }
@@ -214,9 +212,7 @@ void TForm1::btnFindClick() {
     ui.tvFound->setFocus();
   }
   if (found.damaged_at != 0) {
-    seams::ShowMessage(QStringLiteral("The name index is damaged at index node %1: the search "
-                                      "stopped there.")
-                           .arg(found.damaged_at),
+    seams::ShowMessage(QString::fromStdString(Sentence(FindStoppedText(found.damaged_at))),
                        QStringLiteral("Find"));
   }
 }

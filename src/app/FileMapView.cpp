@@ -12,9 +12,6 @@
 namespace kinscope {
 namespace {
 
-// A page of no table (map byte 0).
-const QColor kFree(236, 236, 236);
-
 QRgb Pale(QColor c) {
   return qRgb((c.red() + 2 * 255) / 3, (c.green() + 2 * 255) / 3, (c.blue() + 2 * 255) / 3);
 }
@@ -28,67 +25,9 @@ TFileMapView::TFileMapView(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-QColor TFileMapView::TableColor(int table) {
-  switch (table) {
-    case 0:
-      return kFree;
-    case 1:
-      return {0x8e, 0x6c, 0x3a};  // name records
-    case 2:
-      return {0x1f, 0x77, 0xb4};  // individuals
-    case 3:
-      return {0xd6, 0x27, 0x28};  // marriages
-    case 4:
-      return {0x2c, 0xa0, 0x2c};  // notes
-    case 5:
-      return {0xff, 0x7f, 0x0e};  // family links
-    case 6:
-      return {0x94, 0x67, 0xbd};  // citations
-    case 10:
-      return {0x17, 0xbe, 0xcf};  // index nodes
-    case 11:
-      return {0x40, 0x40, 0x40};  // page maps
-    case 12:
-      return {0xe3, 0x77, 0xc2};  // user-defined events
-    case 13:
-      return {0xbc, 0xbd, 0x22};  // user-defined event types
-    case 20:
-      return {0x7f, 0x7f, 0xff};  // multimedia
-    default:
-      return QColor::fromHsv((table * 47) % 360, 120, 170);
-  }
-}
+QColor TFileMapView::TableColor(int table) { return QColor::fromRgb(MapColourOf(table)); }
 
-QString TFileMapView::TableName(int table) {
-  switch (table) {
-    case 0:
-      return QStringLiteral("no table");
-    case 1:
-      return QStringLiteral("name records");
-    case 2:
-      return QStringLiteral("individuals");
-    case 3:
-      return QStringLiteral("marriages");
-    case 4:
-      return QStringLiteral("notes");
-    case 5:
-      return QStringLiteral("family links");
-    case 6:
-      return QStringLiteral("citations");
-    case 10:
-      return QStringLiteral("index nodes");
-    case 11:
-      return QStringLiteral("page maps");
-    case 12:
-      return QStringLiteral("user-defined events");
-    case 13:
-      return QStringLiteral("user-defined event types");
-    case 20:
-      return QStringLiteral("multimedia");
-    default:
-      return QStringLiteral("table %1").arg(table);
-  }
-}
+QString TFileMapView::TableName(int table) { return QString::fromStdString(MapLabelOf(table)); }
 
 QColor TFileMapView::NoTableColor() { return {0x10, 0x10, 0x10}; }
 QColor TFileMapView::ProblemColor() { return {0xff, 0x00, 0x00}; }

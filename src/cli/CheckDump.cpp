@@ -2,7 +2,7 @@
 // The check command: the whole-file check's findings as a document.
 #include "Dump.h"
 #include "FileCheck.h"
-#include "RecordTypes.h"
+#include "RecordRegistry.h"
 
 namespace kinscope::dump {
 
@@ -10,8 +10,8 @@ json CheckDocument(const CheckReport& report) {
   json findings = json::array();
   for (const Finding& f : report.findings) {
     json record = nullptr;
-    if (f.code >= 0 && f.code < kRecordTypeCount) {
-      record = {{"type", kRecordTypeNames[f.code]}, {"code", f.code}, {"number", f.number}};
+    if (const char* type = RecordTypeName(f.code)) {
+      record = {{"type", type}, {"code", f.code}, {"number", f.number}};
     }
     const auto or_null = [](int64_t v) { return v < 0 ? json(nullptr) : json(v); };
     findings.push_back({{"severity", SeverityName(f.severity)},

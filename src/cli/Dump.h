@@ -96,8 +96,6 @@ std::string Text(const std::string& command, const json& doc);
 // The bytes of a text of the file (Windows-1252, Cp1252.h) as UTF-8.
 std::string Latin1(const std::string& bytes);
 std::string Latin1(const uint8_t* text, size_t max);  // up to a zero byte or max
-// Bytes as lower-case hexadecimal pairs joined by blanks.
-std::string Hex(const uint8_t* bytes, size_t count);
 
 }  // namespace dump
 }  // namespace kinscope

@@ -15,32 +15,27 @@
 #include <vector>
 
 #include "Coding.h"
+#include "Cp1252.h"
 #include "Dump.h"
+#include "FieldText.h"
+#include "Messages.h"
 #include "NameFind.h"
 #include "NameKeys.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
 #include "TreeCheck.h"
-#include "wtev5date.h"
 
 namespace kinscope::dump {
 namespace {
 
-// Appends the 8-bit text of `n` bytes as UTF-8.
-void AppendLatin1(std::string& out, const uint8_t* text, size_t n) {
+// Appends the 8-bit text of `n` bytes as UTF-8, decoded as every text of
+// the file is (Cp1252.h); a text of plain ASCII is copied as it is.
+void AppendFileText(std::string& out, const uint8_t* text, size_t n) {
   if (std::none_of(text, text + n, [](uint8_t c) { return c >= 0x80; })) {
     out.append(reinterpret_cast<const char*>(text), n);
     return;
   }
-  for (size_t i = 0; i < n; ++i) {
-    const uint8_t c = text[i];
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back(static_cast<char>(0xc0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-    }
-  }
+  for (size_t i = 0; i < n; ++i) AppendUtf8(out, Cp1252CodePoint(text[i]));
 }
 
 // A key's characters as the bytes they were widened from, as UTF-8.
@@ -51,7 +46,7 @@ void AppendKey(std::string& out, const WideText& key) {
     if (c == 0 || n == sizeof bytes) break;
     bytes[n++] = static_cast<uint8_t>(c & 0xff);
   }
-  AppendLatin1(out, bytes, n);
+  AppendFileText(out, bytes, n);
 }
 
 std::string KeyText(const WideText& key) {
@@ -93,8 +88,8 @@ TreeFaults WalkIndex(CTEVDatabase& db, int& runs, Emit&& emit) {
     row.rin = 0;
     if (entry.name_read != 0) {
       const uint8_t* text = entry.name.data() + iname::kText;
-      AppendLatin1(row.name, text,
-                   std::char_traits<char>::length(reinterpret_cast<const char*>(text)));
+      AppendFileText(row.name, text,
+                     std::char_traits<char>::length(reinterpret_cast<const char*>(text)));
       row.rin = DecodeI32(entry.name.data(), iname::kOwnerId);
     }
     row.key.clear();
@@ -114,13 +109,6 @@ TreeFaults WalkIndex(CTEVDatabase& db, int& runs, Emit&& emit) {
   return walk.Faults();
 }
 
-std::string BirthText(CTEVDatabase& db, int32_t rin) {
-  IndividImage person{};
-  if (db.LoadIndivid(person, rin) == 0) return std::string();
-  const wtev5date birth(person.data() + individ::kBirth + event::kDate);
-  return Latin1(birth.DateText().Text());
-}
-
 // The entries under `text` in order, each given to `emit`. Returns the
 // finder, which tells the key searched for and where damage stopped it.
 template <typename Emit>
@@ -130,11 +118,12 @@ void WalkFind(NameFinder& finder, CTEVDatabase& db, Emit&& emit) {
   while (finder.Next(match)) {
     row.node = match.node;
     row.name.clear();
-    AppendLatin1(row.name, reinterpret_cast<const uint8_t*>(match.name.data()), match.name.size());
+    AppendFileText(row.name, reinterpret_cast<const uint8_t*>(match.name.data()),
+                   match.name.size());
     row.rin = match.rin;
     row.key.clear();
     AppendKey(row.key, match.key);
-    row.birth = BirthText(db, match.rin);
+    row.birth = BirthDateText(db, match.rin);
     emit(static_cast<const Row&>(row));
   }
 }
@@ -271,10 +260,6 @@ json Describe(const Row& row, bool find) {
 
 const char kIndexDamaged[] = "the index is damaged: run the check command for details";
 
-std::string FindDamaged(int32_t node) {
-  return "the index is damaged at node " + std::to_string(node) + ": the search stopped there";
-}
-
 }  // namespace
 
 Result Index(CTEVDatabase& db) {
@@ -299,7 +284,7 @@ Result Find(CTEVDatabase& db, const std::string& text) {
   json doc = {{"text", Latin1(text)}, {"key", KeyText(finder.Prefix())}, {"found", found}};
   if (finder.DamagedAt() != 0) {
     doc["damaged_at"] = finder.DamagedAt();
-    return {doc, kProblems, FindDamaged(finder.DamagedAt())};
+    return {doc, kProblems, FindStoppedText(finder.DamagedAt())};
   }
   return {doc, kOk, ""};
 }
@@ -408,7 +393,7 @@ Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, b
     if (damaged_at != 0) w << ",\n  \"damaged_at\": " << damaged_at;
     w << "\n}\n";
   }
-  if (damaged_at != 0) return {json(), kProblems, FindDamaged(damaged_at)};
+  if (damaged_at != 0) return {json(), kProblems, FindStoppedText(damaged_at)};
   return {json(), kOk, ""};
 }
 

@@ -7,72 +7,26 @@
 
 #include "Coding.h"
 #include "Dump.h"
+#include "FieldText.h"
 #include "RecordLayouts.h"
 #include "RecordLinks.h"
 #include "TEVDatabase.h"
-#include "TimeStamp.h"
 #include "wtev5date.h"
 
 namespace kinscope::dump {
 namespace {
 
-// How records of a type are found: in a table by number, or by file offset.
-struct Kind {
-  const RecordLayout* layout;
-  const TableSpec* table;  // none for records addressed by file offset
-};
-
-Kind KindOf(int32_t code) {
-  switch (code) {
-    case kIndividualCode:
-      return {&individ::kLayout, &kIndividTable};
-    case kMarriageCode:
-      return {&marr::kLayout, &kMarrTable};
-    case kFamilyCode:
-      return {&famlink::kLayout, &kFamLinkTable};
-    case kNameCode:
-      return {&namerec::kLayout, nullptr};
-    case kNoteCode:
-      return {&note::kLayout, &kNoteTable};
-    case kIndivNameCode:
-      return {&iname::kLayout, nullptr};
-    case kCitationCode:
-      return {&cit::kLayout, &kCitTable};
-    case kUserDefinedCode:
-      return {&userev::kLayout, &kUserEvTable};
-    case kUDEventTypeCode:
-      return {&uetype::kLayout, &kUserEvTypeTable};
-    case kMediaCode:
-      return {&media::kLayout, &kMediaTable};
-    case kIndivIndexCode:
-      return {&indexnode::kLayout, &kIndexNodeTable};
-    default:
-      return {nullptr, nullptr};
-  }
-}
-
 std::string TypeName(int32_t code) {
-  if (code >= 0 && code < kRecordTypeCount) return kRecordTypeNames[code];
+  if (const char* name = RecordTypeName(code)) return name;
   return "code " + std::to_string(code) + " (no record type)";
-}
-
-int64_t Integer(const FieldSpec& f, const uint8_t* at) {
-  switch (f.width) {
-    case 1:
-      return f.is_signed ? int64_t{DecodeI8(at, 0)} : int64_t{DecodeU8(at, 0)};
-    case 2:
-      return f.is_signed ? int64_t{DecodeI16(at, 0)} : int64_t{DecodeU16(at, 0)};
-    default:
-      return f.is_signed ? int64_t{DecodeI32(at, 0)} : int64_t{DecodeU32(at, 0)};
-  }
 }
 
 json Fields(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes);
 
 json DateValue(const uint8_t* at) {
   const wtev5date date(at);
-  json v = {{"bytes", Hex(at, date::kSize)}, {"valid", date.IsValid()}};
-  v["text"] = Latin1(date.DateText().Text());
+  json v = {{"bytes", HexBytes(at, date::kSize)}, {"valid", date.IsValid()}};
+  v["text"] = FieldDateText(at);
   v["sort_key"] = date.DateSortKey().Text();
   return v;
 }
@@ -90,7 +44,7 @@ json Field(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes, c
   json j = {{"name", f.name}, {"offset", f.offset}, {"width", f.width}};
   switch (f.kind) {
     case FieldKind::kInt: {
-      const int64_t value = Integer(f, at);
+      const int64_t value = FieldInteger(f, at);
       j["value"] = value;
       if (f.link == kNoLink) break;
       const std::optional<int32_t> code =
@@ -103,15 +57,12 @@ json Field(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes, c
     }
     case FieldKind::kChar:
       j["value"] = DecodeI8(at, 0);
-      j["char"] = at[0] == 0 ? std::string() : Latin1(std::string(1, static_cast<char>(at[0])));
+      j["char"] = FieldCharText(at[0]);
       break;
-    case FieldKind::kTime: {
+    case FieldKind::kTime:
       j["value"] = DecodeI32(at, 0);
-      std::string text = TimeStampText(DecodeI32(at, 0));
-      if (!text.empty() && text.back() == '\n') text.pop_back();
-      j["text"] = text;
+      j["text"] = FieldTimeText(DecodeI32(at, 0));
       break;
-    }
     case FieldKind::kText:
       j["value"] = Latin1(at, f.width);
       break;
@@ -126,10 +77,10 @@ json Field(CTEVDatabase& db, const RecordLayout& layout, const uint8_t* bytes, c
       break;
     case FieldKind::kFlags:
       j["value"] = at[0];
-      j["hex"] = Hex(at, 1);
+      j["hex"] = HexBytes(at, 1);
       break;
     case FieldKind::kBytes:
-      j["value"] = Hex(at, f.width);
+      j["value"] = HexBytes(at, f.width);
       break;
   }
   return j;
@@ -150,8 +101,8 @@ int32_t RecordTypeCode(const std::string& name) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
   };
-  for (int32_t code = 0; code < kRecordTypeCount; ++code) {
-    if (lower(name) == lower(kRecordTypeNames[code])) return code;
+  for (const RecordType& type : kRecordTypes) {
+    if (lower(name) == lower(type.name)) return type.code;
   }
   if (!name.empty() && name.size() <= 2 &&
       std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isdigit(c); })) {
@@ -162,15 +113,17 @@ int32_t RecordTypeCode(const std::string& name) {
 }
 
 Result Record(CTEVDatabase& db, int32_t code, int32_t number, bool with_bytes) {
-  const Kind kind = KindOf(code);
-  if (kind.layout == nullptr) {
+  const RecordType* type = RecordTypeOf(code);
+  if (type == nullptr || type->layout == nullptr) {
     return {nullptr, kCannotOpen, TypeName(code) + " records have no layout to show"};
   }
-  std::vector<uint8_t> bytes(std::max<size_t>(kind.layout->size, kINameRecRead + 1), 0);
-  size_t length = kind.layout->size;
+  const RecordLayout& layout = *type->layout;
+  const bool numbered = type->table.table != 0;
+  std::vector<uint8_t> bytes(std::max<size_t>(layout.size, kINameRecRead + 1), 0);
+  size_t length = layout.size;
   std::string failure;
-  if (kind.table != nullptr) {
-    const TableSpec& t = *kind.table;
+  if (numbered) {
+    const TableSpec& t = type->table;
     if (db.ReadRecord(bytes.data(), t.size, number, t.table, t.per_page) == 0) {
       failure = db.LocateRecord(number, t.table, t.size, t.per_page) == 0 ? "is not in the file"
                                                                           : "reads short";
@@ -188,22 +141,19 @@ Result Record(CTEVDatabase& db, int32_t code, int32_t number, bool with_bytes) {
     std::copy(image.begin(), image.end(), bytes.begin());
     length = std::min<size_t>(static_cast<size_t>(stored), kINameRecRead);
   }
-  const std::string what = std::string(kRecordTypeNames[code]) + " " + std::to_string(number);
+  const std::string what = std::string(type->name) + " " + std::to_string(number);
   if (!failure.empty()) return {nullptr, kNoRecord, what + " " + failure};
-  json doc = {{"type", kRecordTypeNames[code]},
-              {"code", code},
-              {"number", number},
-              {"kind", kind.layout->kind}};
-  if (kind.table != nullptr) {
-    doc["table"] = kind.table->table;
-    doc["file_offset"] =
-        db.LocateRecord(number, kind.table->table, kind.table->size, kind.table->per_page);
+  json doc = {{"type", type->name}, {"code", code}, {"number", number}, {"kind", layout.kind}};
+  if (numbered) {
+    const TableSpec& t = type->table;
+    doc["table"] = t.table;
+    doc["file_offset"] = db.LocateRecord(number, t.table, t.size, t.per_page);
   } else {
     doc["file_offset"] = number;
     doc["stored_length"] = length;
   }
-  doc["fields"] = Fields(db, *kind.layout, bytes.data());
-  if (with_bytes) doc["bytes"] = Hex(bytes.data(), length);
+  doc["fields"] = Fields(db, layout, bytes.data());
+  if (with_bytes) doc["bytes"] = HexBytes(bytes.data(), length);
   return {doc, kOk, ""};
 }
 

@@ -7,6 +7,7 @@
 
 #include "Console.h"
 #include "Dump.h"
+#include "Messages.h"
 #include "PlatformFile.h"
 #include "TEVDatabase.h"
 
@@ -71,7 +72,7 @@ int main(int argc, char** argv) {
     // The system's error code: errno on POSIX, GetLastError on Windows.
     const std::string why =
         opened == kOpenCorrupt
-            ? "the file is corrupt (header, page map or page-count table)"
+            ? kCorruptFileText
             : "cannot open the file (error " + std::to_string(platform::LastError()) + ")";
     std::cerr << "kinscope-dump: " << path << ": " << why << "\n";
     return dump::kCannotOpen;

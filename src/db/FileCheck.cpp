@@ -59,11 +59,12 @@ class Checker {
     f.offset = offset;
     report_.Add(std::move(f));
   }
-  // A finding on record `n` of table `t`, opened by record-type `code`.
-  void AddRecord(const TableSpec& t, int32_t code, const std::string& kind, int32_t n,
-                 std::string what) {
+  // A finding on record `n` of record type `type`.
+  void AddRecord(const RecordType& type, int32_t n, std::string what) {
+    const TableSpec& t = type.table;
     const int64_t at = db_.LocateRecord(n, t.table, t.size, t.per_page);
-    Add(Severity::kDamage, kind + " " + Num(n), std::move(what), at == 0 ? -1 : at, code, n);
+    Add(Severity::kDamage, std::string(type.layout->kind) + " " + Num(n), std::move(what),
+        at == 0 ? -1 : at, type.code, n);
   }
 
   // Records of a table: the slots its pages hold in regions 0 to 30.
@@ -100,11 +101,13 @@ class Checker {
   void Maps();
   void IndexTree();
   void NameChains();
-  // A chain of records of `t` linked forwards at `next` and backwards at
-  // `prev`: both directions agree, every chain has a first record, no cycle.
-  void Chains(const TableSpec& t, int32_t code, const char* what, size_t next, size_t prev);
-  void InRange(const TableSpec& t, int32_t code, const char* what,
-               const std::vector<std::pair<size_t, const TableSpec*>>& links);
+  // A chain of records of record type `code` linked forwards at `next` and
+  // backwards at `prev`: both directions agree, every chain has a first
+  // record, no cycle.
+  void Chains(int32_t code, size_t next, size_t prev);
+  // The links at the given offsets of every record of record type `code`
+  // lie inside the tables given beside them.
+  void InRange(int32_t code, const std::vector<std::pair<size_t, const TableSpec*>>& links);
 
  private:
   CTEVDatabase& db_;
@@ -211,7 +214,8 @@ void Checker::NameChains() {
     std::set<int32_t> met;
     int32_t previous = 0;
     for (int32_t at = DecodeI32(person, individ::kStartnames); at > 0;) {
-      const std::string place = "individual " + Num(rin) + " name at " + Num(at);
+      const std::string place =
+          std::string(individ::kLayout.kind) + " " + Num(rin) + " name at " + Num(at);
       const auto add = [&](std::string what) {
         Add(Severity::kDamage, place, std::move(what), at, kIndivNameCode, at);
       };
@@ -233,15 +237,13 @@ void Checker::NameChains() {
   });
 }
 
-void Checker::Chains(const TableSpec& t, int32_t code, const char* what, size_t next_at,
-                     size_t prev_at) {
+void Checker::Chains(int32_t code, size_t next_at, size_t prev_at) {
+  const RecordType& type = kRecordTypes[code];
   std::map<int32_t, std::pair<int32_t, int32_t>> links;  // record -> next, previous
-  ForEach(t, [&](int32_t n, const uint8_t* r) {
+  ForEach(type.table, [&](int32_t n, const uint8_t* r) {
     links[n] = {DecodeI32(r, next_at), DecodeI32(r, prev_at)};
   });
-  const auto add = [&](int32_t n, std::string text) {
-    AddRecord(t, code, what, n, std::move(text));
-  };
+  const auto add = [&](int32_t n, std::string text) { AddRecord(type, n, std::move(text)); };
   std::set<int32_t> reached;
   for (const auto& [n, link] : links) {
     if (link.second != 0) continue;  // chains start at a record without a previous one
@@ -269,13 +271,14 @@ void Checker::Chains(const TableSpec& t, int32_t code, const char* what, size_t 
   }
 }
 
-void Checker::InRange(const TableSpec& t, int32_t code, const char* what,
+void Checker::InRange(int32_t code,
                       const std::vector<std::pair<size_t, const TableSpec*>>& fields) {
-  ForEach(t, [&](int32_t n, const uint8_t* r) {
+  const RecordType& type = kRecordTypes[code];
+  ForEach(type.table, [&](int32_t n, const uint8_t* r) {
     for (const auto& [offset, target] : fields) {
       const int32_t v = DecodeI32(r, offset);
       if (v < 0 || v > Slots(*target)) {
-        AddRecord(t, code, what, n,
+        AddRecord(type, n,
                   "the link at offset " + Num(static_cast<int64_t>(offset)) + " is " + Num(v) +
                       ", outside its table");
       }
@@ -330,22 +333,20 @@ CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path,
   if (c.Step(2)) c.IndexTree();
   if (c.Step(3)) c.NameChains();
   if (c.Step(4)) {
-    c.Chains(kNoteTable, kNoteCode, "note", note::kNextBlock, note::kPrevBlock);
-    c.Chains(kCitTable, kCitationCode, "citation", cit::kNextCit, cit::kPrevCit);
+    c.Chains(kNoteCode, note::kNextBlock, note::kPrevBlock);
+    c.Chains(kCitationCode, cit::kNextCit, cit::kPrevCit);
   }
-  if (c.Step(5)) c.Chains(kMediaTable, kMediaCode, "multimedia", media::kNext, media::kPrevious);
+  if (c.Step(5)) c.Chains(kMediaCode, media::kNext, media::kPrevious);
   if (c.Step(6)) {
-    c.InRange(kMarrTable, kMarriageCode, "marriage",
-              {{marr::kHusband, &kIndividTable},
-               {marr::kWife, &kIndividTable},
-               {marr::kChild, &kFamLinkTable},
-               {marr::kHusNextMar, &kMarrTable},
-               {marr::kWifeNextMar, &kMarrTable}});
-    c.InRange(kFamLinkTable, kFamilyCode, "family link",
-              {{famlink::kMarriage, &kMarrTable},
-               {famlink::kIndi, &kIndividTable},
-               {famlink::kNextYoungerSibling, &kFamLinkTable},
-               {famlink::kNextParents, &kFamLinkTable}});
+    c.InRange(kMarriageCode, {{marr::kHusband, &kIndividTable},
+                              {marr::kWife, &kIndividTable},
+                              {marr::kChild, &kFamLinkTable},
+                              {marr::kHusNextMar, &kMarrTable},
+                              {marr::kWifeNextMar, &kMarrTable}});
+    c.InRange(kFamilyCode, {{famlink::kMarriage, &kMarrTable},
+                            {famlink::kIndi, &kIndividTable},
+                            {famlink::kNextYoungerSibling, &kFamLinkTable},
+                            {famlink::kNextParents, &kFamLinkTable}});
   }
   if (c.Step(7)) {
     // An interrupted change: its journal is damage until a writable open
@@ -372,27 +373,6 @@ int64_t FileSizeOf(const CTEVDatabase& db) {
     else high = mid;
   }
   return db.ReadAt(0, &byte, 1) == 1 ? high : 0;
-}
-
-const TableSpec* TableSpecOf(int table) {
-  static const TableSpec* const kSpecs[] = {&kIndividTable, &kMarrTable,       &kNoteTable,
-                                            &kFamLinkTable, &kCitTable,        &kIndexNodeTable,
-                                            &kUserEvTable,  &kUserEvTypeTable, &kMediaTable};
-  for (const TableSpec* s : kSpecs) {
-    if (s->table == table) return s;
-  }
-  return nullptr;
-}
-
-int32_t RecordCodeOfTable(int table) {
-  static const std::pair<int, int32_t> kCodes[] = {
-      {2, kIndividualCode},   {3, kMarriageCode},     {4, kNoteCode},
-      {5, kFamilyCode},       {6, kCitationCode},     {10, kIndivIndexCode},
-      {12, kUserDefinedCode}, {13, kUDEventTypeCode}, {20, kMediaCode}};
-  for (const auto& [t, code] : kCodes) {
-    if (t == table) return code;
-  }
-  return kNoRecordCode;
 }
 
 FileMap ReadFileMap(const CTEVDatabase& db) {

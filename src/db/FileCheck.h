@@ -31,9 +31,6 @@ enum class Severity : uint8_t {
 // "damage" or "unusual".
 const char* SeverityName(Severity severity);
 
-// No record-type code: a finding that concerns no record.
-constexpr int32_t kNoRecordCode = -1;
-
 struct Finding {
   Severity severity = Severity::kDamage;
   std::string place;             // where, in words: "individual 3", "region 0 page 7999", "header"
@@ -100,13 +97,6 @@ struct FileMap {
 // Reads the page maps of every loaded region of the open file `db` (one
 // 8192-byte read each) and lays them out as above.
 FileMap ReadFileMap(const CTEVDatabase& db);
-
-// The table spec of `table`'s records when the program reads them by
-// record number (individuals, marriages, ...), else null.
-const TableSpec* TableSpecOf(int table);
-
-// The record-type code that opens a record of `table`, or kNoRecordCode.
-int32_t RecordCodeOfTable(int table);
 
 // The region and page file offset `offset` lies in; false when it lies
 // before region 0 or beyond region 30.

@@ -7,15 +7,14 @@
 // Windows, tests and tools read record fields through these names, never
 // through bare numbers. Byte stretches that nothing interprets are not
 // listed; a field table is in ascending offset order and its fields do not
-// overlap.
+// overlap. A record's size is stated here, with its fields; the table that
+// holds it is its row's in the record-type registry (RecordRegistry.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
 #include "NameRecords.h"
-#include "RecordTables.h"
 #include "RecordTypes.h"
 
 namespace kinscope {
@@ -136,9 +135,9 @@ inline constexpr FieldSpec kFields[] = {
 inline constexpr RecordLayout kLayout = MakeLayout("ordinance", kSize, kFields);
 }  // namespace ordinance
 
-// Individual, table 2, by RIN.
+// Individual, by RIN.
 namespace individ {
-constexpr TableSpec kTable = kIndividTable;
+constexpr size_t kSize = 221;
 constexpr size_t kStartnames = 0;  // file offset of the first individual's name record
 constexpr size_t kMarriage = 4;
 constexpr size_t kFamLink = 8;
@@ -183,12 +182,12 @@ inline constexpr FieldSpec kFields[] = {
     U8("Source_cnt", kSourceCnt),
     U8("SP_cnt", kSPCnt),
 };
-inline constexpr RecordLayout kLayout = MakeLayout("individual", kTable.size, kFields);
+inline constexpr RecordLayout kLayout = MakeLayout("individual", kSize, kFields);
 }  // namespace individ
 
-// Marriage, table 3, by MRIN.
+// Marriage, by MRIN.
 namespace marr {
-constexpr TableSpec kTable = kMarrTable;
+constexpr size_t kSize = 106;
 constexpr size_t kHusband = 4;
 constexpr size_t kWife = 8;
 constexpr size_t kChild = 12;  // family link of the first child
@@ -211,12 +210,12 @@ inline constexpr FieldSpec kFields[] = {
     Of("revent", kRevent, event::kSize, FieldKind::kEvent),
     Of("oevent", kOevent, ordinance::kSize, FieldKind::kOrdinance),
 };
-inline constexpr RecordLayout kLayout = MakeLayout("marriage", kTable.size, kFields);
+inline constexpr RecordLayout kLayout = MakeLayout("marriage", kSize, kFields);
 }  // namespace marr
 
-// Family link, table 5: one child tied to the parents' marriage.
+// Family link: one child tied to the parents' marriage.
 namespace famlink {
-constexpr TableSpec kTable = kFamLinkTable;
+constexpr size_t kSize = 46;
 constexpr size_t kMarriage = 0;
 constexpr size_t kNextYoungerSibling = 4;
 constexpr size_t kNextParents = 8;
@@ -231,12 +230,12 @@ inline constexpr FieldSpec kFields[] = {
     Of("sealing_to_parents", kSealingToParents, ordinance::kSize, FieldKind::kOrdinance),
     Char("link_type", kLinkType),
 };
-inline constexpr RecordLayout kLayout = MakeLayout("family link", kTable.size, kFields);
+inline constexpr RecordLayout kLayout = MakeLayout("family link", kSize, kFields);
 }  // namespace famlink
 
-// Note block, table 4: one block of a chained text.
+// Note block: one block of a chained text.
 namespace note {
-constexpr TableSpec kTable = kNoteTable;
+constexpr size_t kSize = 256;
 constexpr size_t kNextBlock = 0;
 constexpr size_t kPrevBlock = 4;
 constexpr size_t kFrecNum = 8;
@@ -250,12 +249,12 @@ inline constexpr FieldSpec kFields[] = {
     Char("owner_type", kOwnerType),
     Of("text", kText, kTextSize, FieldKind::kText),
 };
-inline constexpr RecordLayout kLayout = MakeLayout("note", kTable.size, kFields);
+inline constexpr RecordLayout kLayout = MakeLayout("note", kSize, kFields);
 }  // namespace note
 
-// Citation, table 6, by CRin.
+// Citation, by CRin.
 namespace cit {
-constexpr TableSpec kTable = kCitTable;
+constexpr size_t kSize = 145;
 constexpr size_t kActualText = 0;
 constexpr size_t kPage = 4;
 constexpr size_t kPageSize = 92;
@@ -279,13 +278,13 @@ inline constexpr FieldSpec kFields[] = {
     Link("rec_ptr", kRecPtr, kLinkByType),
     Char("owner_type", kOwnerType),
 };
-inline constexpr RecordLayout kLayout = MakeLayout("citation", kTable.size, kFields);
+inline constexpr RecordLayout kLayout = MakeLayout("citation", kSize, kFields);
 }  // namespace cit
 
-// Multimedia, table 20. Packed: the 16-bit fields from offset 31 on are not
+// Multimedia. Packed: the 16-bit fields from offset 31 on are not
 // aligned.
 namespace media {
-constexpr TableSpec kTable = kMediaTable;
+constexpr size_t kSize = 62;
 constexpr size_t kRecptr = 0;  // owner, its kind given by ownerType
 constexpr size_t kNext = 4;
 constexpr size_t kPrevious = 8;
@@ -324,12 +323,12 @@ inline constexpr FieldSpec kFields[] = {
     I16("nClipRight", kClipRight),
     U16("wSlideTime", kSlideTime),
 };
-inline constexpr RecordLayout kLayout = MakeLayout("multimedia", kTable.size, kFields);
+inline constexpr RecordLayout kLayout = MakeLayout("multimedia", kSize, kFields);
 }  // namespace media
 
-// User-defined event, table 12, by URin.
+// User-defined event, by URin.
 namespace userev {
-constexpr TableSpec kTable = kUserEvTable;
+constexpr size_t kSize = 59;
 constexpr size_t kNext = 0;
 constexpr size_t kPrev = 4;
 constexpr size_t kOwner = 8;  // its kind given by OwnerType
@@ -350,13 +349,13 @@ inline constexpr FieldSpec kFields[] = {
     I8("Confidential", kConfidential),
     Of("EventFlags", kEventFlags, 1, FieldKind::kFlags),
 };
-inline constexpr RecordLayout kLayout = MakeLayout("user-defined event", kTable.size, kFields);
+inline constexpr RecordLayout kLayout = MakeLayout("user-defined event", kSize, kFields);
 }  // namespace userev
 
-// User-defined event type, table 13, by UET number. Its title and twelve
+// User-defined event type, by UET number. Its title and twelve
 // sentences are name records reached by file offset.
 namespace uetype {
-constexpr TableSpec kTable = kUserEvTypeTable;
+constexpr size_t kSize = 143;
 constexpr size_t kTitle = 0;
 constexpr size_t kLessPtr = 4;
 constexpr size_t kGreaterPrt = 8;
@@ -406,12 +405,12 @@ inline constexpr FieldSpec kFields[] = {
     I8("isLds", kIsLds),
     U8("useConfidential", kUseConfidential),
 };
-inline constexpr RecordLayout kLayout = MakeLayout("user-defined event type", kTable.size, kFields);
+inline constexpr RecordLayout kLayout = MakeLayout("user-defined event type", kSize, kFields);
 }  // namespace uetype
 
-// Individual index node, table 10, by node number.
+// Individual index node, by node number.
 namespace indexnode {
-constexpr TableSpec kTable = kIndexNodeTable;
+constexpr size_t kSize = 16;
 constexpr size_t kGreater = 0;
 constexpr size_t kLesser = 4;
 constexpr size_t kParent = 8;  // 0 for the root, -1 for a node not in the tree
@@ -422,7 +421,7 @@ inline constexpr FieldSpec kFields[] = {
     Link("parent node", kParent, kIndivIndexCode),
     Link("name offset", kName, kIndivNameCode),
 };
-inline constexpr RecordLayout kLayout = MakeLayout("index node", kTable.size, kFields);
+inline constexpr RecordLayout kLayout = MakeLayout("index node", kSize, kFields);
 }  // namespace indexnode
 
 // Name record (place, path, title, sentence), by file offset.
@@ -468,24 +467,5 @@ inline constexpr RecordLayout kAllLayouts[] = {
     media::kLayout,   userev::kLayout, uetype::kLayout,    indexnode::kLayout, namerec::kLayout,
     iname::kLayout,   event::kLayout,  ordinance::kLayout, date::kLayout,
 };
-
-// The table whose records `layout` lays out; none for records addressed by
-// file offset and for embedded values.
-inline const TableSpec* TableOf(const RecordLayout& layout) {
-  const std::pair<const RecordLayout*, const TableSpec*> tables[] = {
-      {&individ::kLayout, &kIndividTable},
-      {&marr::kLayout, &kMarrTable},
-      {&famlink::kLayout, &kFamLinkTable},
-      {&note::kLayout, &kNoteTable},
-      {&cit::kLayout, &kCitTable},
-      {&media::kLayout, &kMediaTable},
-      {&userev::kLayout, &kUserEvTable},
-      {&uetype::kLayout, &kUserEvTypeTable},
-      {&indexnode::kLayout, &kIndexNodeTable}};
-  for (const auto& [l, t] : tables) {
-    if (l == &layout) return t;
-  }
-  return nullptr;
-}
 
 }  // namespace kinscope

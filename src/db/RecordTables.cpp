@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Reads and writes of the records of the table of tables.
+// Reads and writes of the records of the table of tables: each read takes
+// its table, record size and records per page from its record type's row.
 #include "RecordTables.h"
 
 #include "TEVDatabase.h"
@@ -7,30 +8,31 @@
 namespace kinscope {
 namespace {
 
-template <const TableSpec& Spec>
-int Load(CTEVDatabase& db, RecordImage<Spec>& buffer, int32_t number) {
-  return db.ReadRecord(buffer.data(), Spec.size, number, Spec.table, Spec.per_page);
+template <int32_t Code>
+int Load(CTEVDatabase& db, RecordImage<Code>& buffer, int32_t number) {
+  constexpr TableSpec t = kRecordTypes[Code].table;
+  return db.ReadRecord(buffer.data(), t.size, number, t.table, t.per_page);
 }
 
 }  // namespace
 
 int CTEVDatabase::LoadIndivid(IndividImage& b, int32_t n) {
-  return Load<kIndividTable>(*this, b, n);
+  return Load<kIndividualCode>(*this, b, n);
 }
-int CTEVDatabase::LoadMarr(MarrImage& b, int32_t n) { return Load<kMarrTable>(*this, b, n); }
-int CTEVDatabase::LoadNote(NoteImage& b, int32_t n) { return Load<kNoteTable>(*this, b, n); }
-int CTEVDatabase::LoadFamLink(FamLinkImage& b, int32_t n) {
-  return Load<kFamLinkTable>(*this, b, n);
-}
-int CTEVDatabase::LoadCit(CitImage& b, int32_t n) { return Load<kCitTable>(*this, b, n); }
+int CTEVDatabase::LoadMarr(MarrImage& b, int32_t n) { return Load<kMarriageCode>(*this, b, n); }
+int CTEVDatabase::LoadNote(NoteImage& b, int32_t n) { return Load<kNoteCode>(*this, b, n); }
+int CTEVDatabase::LoadFamLink(FamLinkImage& b, int32_t n) { return Load<kFamilyCode>(*this, b, n); }
+int CTEVDatabase::LoadCit(CitImage& b, int32_t n) { return Load<kCitationCode>(*this, b, n); }
 int CTEVDatabase::LoadIndexNode(IndexNodeImage& b, int32_t n) {
-  return Load<kIndexNodeTable>(*this, b, n);
+  return Load<kIndivIndexCode>(*this, b, n);
 }
-int CTEVDatabase::LoadUserEv(UserEvImage& b, int32_t n) { return Load<kUserEvTable>(*this, b, n); }
+int CTEVDatabase::LoadUserEv(UserEvImage& b, int32_t n) {
+  return Load<kUserDefinedCode>(*this, b, n);
+}
 int CTEVDatabase::LoadUserEvType(UserEvTypeImage& b, int32_t n) {
-  return Load<kUserEvTypeTable>(*this, b, n);
+  return Load<kUDEventTypeCode>(*this, b, n);
 }
-int CTEVDatabase::LoadMedia(MediaImage& b, int32_t n) { return Load<kMediaTable>(*this, b, n); }
+int CTEVDatabase::LoadMedia(MediaImage& b, int32_t n) { return Load<kMediaCode>(*this, b, n); }
 
 int CTEVDatabase::StoreIndexNode(const IndexNodeImage& node, int32_t number) {
   return WriteRecord(node.data(), kIndexNodeTable.size, number, kIndexNodeTable.table,

@@ -29,9 +29,10 @@ constexpr int32_t kRecordTypeCount = 13;
 // The code an individual's Prim_Marr link passes on; no record type has it.
 constexpr int32_t kPrimMarrCode = 13;
 
-// The chooser's entry of each record type, by code.
-inline constexpr const char* kRecordTypeNames[kRecordTypeCount] = {
-    "Individual", "Marriage",     "Family",        "Name",    "Note",  "IndivName",  "Citation",
-    "Source",     "User Defined", "UD Event Type", "Contact", "Media", "Indiv_Index"};
+// No record type: no record-type code is negative.
+constexpr int32_t kNoRecordCode = -1;
+
+// The chooser's entry of each code, its table, layout and window are given
+// by the record-type registry (RecordRegistry.h).
 
 }  // namespace kinscope

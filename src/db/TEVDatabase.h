@@ -35,7 +35,6 @@ namespace kinscope {
 constexpr int kHeaderSize = 1685;
 constexpr int64_t kPageCountOffset = 4096;
 constexpr int kPageCountSize = 8192;
-constexpr int kPageSize = 8192;
 constexpr int64_t kRegionSize = int64_t{1} << 26;
 constexpr int64_t kRegionBase = 12288;
 constexpr int kMaxRegions = 31;

@@ -12,49 +12,14 @@
 #include <algorithm>
 #include <memory>
 
-#include "Coding.h"
-#include "Cp1252.h"
+#include "FieldText.h"
 #include "Seams.h"
-#include "TimeStamp.h"
-#include "wtev5date.h"
 
 namespace kinscope {
 namespace {
 
 QString HexText(const uint8_t* bytes, size_t count) {
-  QString out;
-  for (size_t i = 0; i < count; ++i) out += QString::asprintf(i == 0 ? "%02x" : " %02x", bytes[i]);
-  return out;
-}
-
-QString FileText(const uint8_t* text, size_t max) {
-  return QString::fromStdString(Cp1252ToUtf8(text, max));
-}
-
-// A field's value as the windows show it.
-QString ValueText(const FieldSpec& f, const uint8_t* at) {
-  switch (f.kind) {
-    case FieldKind::kInt:
-      if (f.width == 1) return QString::number(f.is_signed ? DecodeI8(at, 0) : DecodeU8(at, 0));
-      if (f.width == 2) return QString::number(f.is_signed ? DecodeI16(at, 0) : DecodeU16(at, 0));
-      return f.is_signed ? QString::number(DecodeI32(at, 0)) : QString::number(DecodeU32(at, 0));
-    case FieldKind::kChar:
-      return QString::number(DecodeI8(at, 0)) +
-             (at[0] == 0 ? QString() : QStringLiteral(" '") + FileText(at, 1) + "'");
-    case FieldKind::kTime:
-      return QString::fromStdString(TimeStampText(DecodeI32(at, 0))).trimmed();
-    case FieldKind::kText:
-      return FileText(at, f.width);
-    case FieldKind::kDate: {
-      const wtev5date date(at);
-      return date.IsValid() ? QString::fromLatin1(date.DateText().Text())
-                            : QStringLiteral("(invalid date type)");
-    }
-    case FieldKind::kFlags:
-      return QString::asprintf("0x%02x", at[0]);
-    default:
-      return QString();
-  }
+  return QString::fromStdString(HexBytes(bytes, count));
 }
 
 }  // namespace
@@ -74,7 +39,7 @@ void TByteModel::AddFields(const RecordLayout& layout, size_t base, const QStrin
     Row row{at, width, prefix + name, QString(), QString()};
     if (at + width <= read) {
       row.bytes = HexText(bytes + at, width);
-      row.value = f != nullptr ? ValueText(*f, bytes + at) : QString();
+      row.value = f != nullptr ? QString::fromStdString(FieldValueText(*f, bytes + at)) : QString();
     } else {
       const size_t got = read > at ? read - at : 0;
       row.bytes =

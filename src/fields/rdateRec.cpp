@@ -2,6 +2,7 @@
 #include "rdateRec.h"
 
 #include "ByteView.h"
+#include "FieldText.h"
 #include "RecordLayouts.h"
 #include "Seams.h"
 
@@ -23,9 +24,7 @@ TDateForm::TDateForm(QWidget* owner) : QDialog(owner) {
 void TDateForm::ShowDate(const uint8_t* stored) {
   date_ = std::make_unique<wtev5date>(stored);
   CheckDateType(*date_);
-  QString hex;
-  for (uint8_t byte : date_->stored()) hex += QString::asprintf(" %02x", byte);
-  ui.HexValue->setText(hex);
+  ui.HexValue->setText(' ' + QString::fromStdString(HexBytes(stored, date::kSize)));
   ui.DRDstring->setText(QString::number(date_->date_type()));
   ui.DateType1Str->setText(QString::number(date_->sub_type1()));
   ui.DateType2Str->setText(QString::number(date_->sub_type2()));
@@ -39,6 +38,11 @@ bool CheckDateType(const wtev5date& date) {
   if (date.IsValid()) return true;
   seams::ShowMessage(QStringLiteral("Unknown date type"), QStringLiteral("Error"));
   return false;
+}
+
+QString CheckedDateText(const uint8_t* stored) {
+  CheckDateType(wtev5date(stored));
+  return QString::fromStdString(FieldDateText(stored));
 }
 
 void ShowDateWindow(QWidget* owner, const uint8_t* stored) {

@@ -31,6 +31,10 @@ class TDateForm : public QDialog {
 // returns false; true for a valid date.
 bool CheckDateType(const wtev5date& date);
 
+// The display text of the encoded date at `stored` for a window's label,
+// an invalid date type reported first as CheckDateType does.
+QString CheckedDateText(const uint8_t* stored);
+
 // Opens a date window owned by `owner` on the 12 bytes at `stored`, runs it
 // modally and destroys it.
 void ShowDateWindow(QWidget* owner, const uint8_t* stored);

@@ -2,7 +2,6 @@
 #include "CitRec.h"
 
 #include "rdateRec.h"
-#include "wtev5date.h"
 
 namespace kinscope {
 
@@ -28,9 +27,7 @@ void TCitation::ShowRecord(CTEVDatabase* db, int32_t crin) {
   ui.Page->setText(Text(cit::kPage, cit::kPageSize));
   const uint8_t* recorded = record_.data() + cit::kRecordedDate;
   ui.btnRecorded_date->setText(Num(DateByteSum(recorded)));
-  const wtev5date date(recorded);
-  CheckDateType(date);
-  ui.rdatestr->setText(QString::fromLatin1(date.DateText().Text()));
+  ui.rdatestr->setText(CheckedDateText(recorded));
   ui.btnRec_ptr->setText(Num(I32(cit::kRecPtr)));
   // The owner type as a character and as a signed number; the text ends at
   // a zero byte, so an owner type of 0 shows nothing.

@@ -5,7 +5,6 @@
 
 #include "Seams.h"
 #include "rdateRec.h"
-#include "wtev5date.h"
 
 namespace kinscope {
 
@@ -26,9 +25,7 @@ TOevent::TOevent(QWidget* owner, TRecordHost& host)
 void TOevent::ShowOrdinance(const uint8_t* ordinance) {
   std::copy(ordinance, ordinance + ordinance::kSize, ordinance_.begin());
   ui.btnOdate->setText(Num(DateByteSum(ordinance_.data() + ordinance::kDate)));
-  const wtev5date date(ordinance_.data() + ordinance::kDate);
-  CheckDateType(date);
-  ui.DateStr->setText(QString::fromLatin1(date.DateText().Text()));
+  ui.DateStr->setText(CheckedDateText(ordinance_.data() + ordinance::kDate));
   ui.btnPlace->setText(Num(I32(ordinance::kPlace)));
   ui.templeName->setText(NameText(I32(ordinance::kPlace)));
   ui.isTemple->setText(Num(U8(ordinance::kIsTemple)));

@@ -12,6 +12,7 @@
 #include "MediaRec.h"
 #include "NameRec.h"
 #include "NoteRecrd.h"
+#include "RecordRegistry.h"
 #include "UETypeRec.h"
 #include "UserEvRec.h"
 
@@ -25,7 +26,8 @@ std::unique_ptr<TRecordWindow> Make(QWidget* owner, TRecordHost& host) {
   return std::make_unique<Window>(owner, host);
 }
 
-// Indexed by record-type code; an empty entry has no window.
+// The window class of each record type whose registry row says it has a
+// window (RecordRegistry.h).
 std::array<Factory, kRecordTypeCount> Windows() {
   std::array<Factory, kRecordTypeCount> windows{};
   windows[kIndividualCode] = &Make<TIndivForm>;
@@ -47,7 +49,8 @@ const std::array<Factory, kRecordTypeCount> kWindows = Windows();
 }  // namespace
 
 std::unique_ptr<TRecordWindow> CreateRecordWindow(int32_t code, QWidget* owner, TRecordHost& host) {
-  if (code < 0 || code >= kRecordTypeCount) return nullptr;
+  const RecordType* type = RecordTypeOf(code);
+  if (type == nullptr || !type->window) return nullptr;
   const Factory make = kWindows[static_cast<size_t>(code)];
   return make != nullptr ? make(owner, host) : nullptr;
 }

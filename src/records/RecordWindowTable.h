@@ -11,8 +11,8 @@
 namespace kinscope {
 
 // Creates the window for record-type `code`, owned by `owner`, or returns
-// none when the code has no window (Source, Contact, and every code outside
-// 0 to 12).
+// none when the code's registry row has no window (Source, Contact) or no
+// row has the code (every code outside 0 to 12).
 std::unique_ptr<TRecordWindow> CreateRecordWindow(int32_t code, QWidget* owner, TRecordHost& host);
 
 }  // namespace kinscope

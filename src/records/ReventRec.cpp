@@ -5,7 +5,6 @@
 
 #include "Seams.h"
 #include "rdateRec.h"
-#include "wtev5date.h"
 
 namespace kinscope {
 
@@ -21,9 +20,7 @@ TRevent::TRevent(QWidget* owner, TRecordHost& host)
 void TRevent::ShowEvent(const uint8_t* event) {
   std::copy(event, event + event::kSize, event_.begin());
   ui.btnEdate->setText(Num(DateByteSum(event_.data() + event::kDate)));
-  const wtev5date date(event_.data() + event::kDate);
-  CheckDateType(date);
-  ui.datestr->setText(QString::fromLatin1(date.DateText().Text()));
+  ui.datestr->setText(CheckedDateText(event_.data() + event::kDate));
   ShowLinks();
   ui.placestr->setText(NameText(I32(event::kPlace)));
   ui.Age_at->setText(Num(I32(event::kAgeAt)));

@@ -19,11 +19,13 @@
 #include "CrashSeam.h"
 #include "Dump.h"
 #include "FileCheck.h"
+#include "FileContents.h"
 #include "Journal.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
 #include "TempDir.h"
 #include "TreeCheck.h"
+#include "UtcClock.h"
 
 using namespace kinscope;
 using dump::json;
@@ -38,13 +40,7 @@ json Golden(const std::string& name) {
 class DumpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-#ifdef _WIN32
-    _putenv_s("TZ", "UTC");
-    _tzset();
-#else
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-#endif
+    UseUtc();
     path_ = dir_.File("family.tev");
     std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path_);
     ASSERT_EQ(db_.OpenDatabase(path_, 1), kOpenOk);  // a shared lock: the program may open it too
@@ -90,11 +86,6 @@ TEST_F(DumpTest, FindDescendsToTheNamesUnderAKey) {
       EXPECT_EQ(found, rins) << text;
     }
   }
-}
-
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Damage made with the engine's own writes on a fresh copy, one kind a row.
@@ -214,8 +205,7 @@ TEST_F(DumpTest, CheckTextAndExitStatusByDamage) {
   }
   std::tie(out, status) = RunDumpOutput(damaged + " check");
   EXPECT_EQ(status, dump::kProblems);
-  std::ifstream golden(std::string(KINSCOPE_GOLDEN) + "/check-damaged.txt");
-  EXPECT_EQ(out, std::string(std::istreambuf_iterator<char>(golden), {}));
+  EXPECT_EQ(out, Contents(std::string(KINSCOPE_GOLDEN) + "/check-damaged.txt"));
   std::tie(out, status) = RunDumpOutput(damaged + " check --json");
   EXPECT_EQ(status, dump::kProblems);
   const json doc = json::parse(out);

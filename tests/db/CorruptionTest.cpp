@@ -8,6 +8,7 @@
 #include <random>
 
 #include "Coding.h"
+#include "EveryTable.h"
 #include "TEVDatabase.h"
 #include "TempDir.h"
 #include "TevWriter.h"
@@ -20,24 +21,15 @@ namespace {
 // name records the index nodes point at. Returns how many reads succeeded.
 int ReadEverything(CTEVDatabase& db) {
   int ok = 0;
-  kinscope::IndividImage individual{};
-  kinscope::MarrImage marriage{};
-  kinscope::NoteImage note{};
-  kinscope::FamLinkImage family{};
-  kinscope::CitImage citation{};
-  kinscope::IndexNodeImage node{};
-  kinscope::UserEvImage event{};
-  kinscope::UserEvTypeImage type{};
-  kinscope::MediaImage media{};
+  EveryTable t;
   for (int32_t n = -1; n <= 600; ++n) {
-    ok += db.LoadIndivid(individual, n) + db.LoadMarr(marriage, n) + db.LoadNote(note, n) +
-          db.LoadFamLink(family, n) + db.LoadCit(citation, n) + db.LoadUserEv(event, n) +
-          db.LoadUserEvType(type, n) + db.LoadMedia(media, n);
-    if (db.LoadIndexNode(node, n) == 1) {
+    const auto results = t.Load(db, n);
+    for (const int result : results) ok += result;
+    if (results[EveryTable::kIndexNode] == 1) {
       kinscope::INameRecImage name{};
-      ok += db.LoadINameRec(kinscope::DecodeI32(node.data(), 12), name) > 0;
+      ok += db.LoadINameRec(kinscope::DecodeI32(t.node.data(), 12), name) > 0;
       kinscope::NameRecImage place{};
-      ok += db.LoadNameRec(kinscope::DecodeI32(node.data(), 0), place) > 0;
+      ok += db.LoadNameRec(kinscope::DecodeI32(t.node.data(), 0), place) > 0;
     }
   }
   return ok;

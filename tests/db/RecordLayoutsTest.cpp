@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Every record layout is well formed: fields in ascending order, no two
 // overlapping, each inside its record and as wide as its kind needs; table
-// records are as large as their table says.
+// records lie in their tables, as large as the file format says; every row
+// of the record-type registry is complete.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
-#include "RecordLayouts.h"
+#include "RecordTables.h"
 
 using namespace kinscope;
 
@@ -53,23 +55,36 @@ TEST(RecordLayoutsTest, EveryLayoutIsWellFormed) {
 }
 
 TEST(RecordLayoutsTest, TableRecordsHaveTheirTablesSize) {
-  const std::pair<const RecordLayout&, const TableSpec&> rows[] = {
-      {individ::kLayout, kIndividTable},
-      {marr::kLayout, kMarrTable},
-      {famlink::kLayout, kFamLinkTable},
-      {note::kLayout, kNoteTable},
-      {cit::kLayout, kCitTable},
-      {media::kLayout, kMediaTable},
-      {userev::kLayout, kUserEvTable},
-      {uetype::kLayout, kUserEvTypeTable},
-      {indexnode::kLayout, kIndexNodeTable}};
-  for (const auto& [layout, table] : rows) {
-    EXPECT_EQ(layout.size, static_cast<size_t>(table.size)) << layout.kind;
+  // Each kind's table and record size as the file format gives them.
+  const std::tuple<const RecordLayout&, int, size_t> rows[] = {
+      {individ::kLayout, 2, 221}, {marr::kLayout, 3, 106},    {famlink::kLayout, 5, 46},
+      {note::kLayout, 4, 256},    {cit::kLayout, 6, 145},     {media::kLayout, 20, 62},
+      {userev::kLayout, 12, 59},  {uetype::kLayout, 13, 143}, {indexnode::kLayout, 10, 16}};
+  for (const auto& [layout, table, size] : rows) {
+    SCOPED_TRACE(layout.kind);
+    const TableSpec* spec = TableOf(layout);
+    ASSERT_NE(spec, nullptr);
+    EXPECT_EQ(spec->table, table);
+    EXPECT_EQ(layout.size, size);
+    EXPECT_EQ(static_cast<size_t>(spec->size), size);
+    EXPECT_EQ(static_cast<size_t>(spec->per_page), 8192 / size);
   }
+  EXPECT_EQ(TableOf(namerec::kLayout), nullptr);  // reached by file offset
+  EXPECT_EQ(TableOf(event::kLayout), nullptr);    // embedded
   // The last field of each record that ends flush with it.
   EXPECT_EQ(note::kText + note::kTextSize, note::kLayout.size);
   EXPECT_EQ(iname::kText + kINameTextMax, iname::kLayout.size);
   EXPECT_EQ(uetype::Sentence(11) + 4, uetype::kShortTitle);
+}
+
+// Every row of the record-type registry has a name, a layout when it has a
+// window or a table, and a label for its table's pages on the file map.
+TEST(RecordLayoutsTest, RegistryRowsAreComplete) {
+  for (const RecordType& row : kRecordTypes) {
+    ASSERT_NE(row.name, nullptr) << row.code;
+    EXPECT_TRUE(row.layout != nullptr || (!row.window && row.table.table == 0)) << row.name;
+    EXPECT_TRUE(row.table.table == 0 || row.map.label != nullptr) << row.name;
+  }
 }
 
 }  // namespace

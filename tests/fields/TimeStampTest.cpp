@@ -3,21 +3,13 @@
 // too, where the Windows C library converts nothing.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-
 #include "TimeStamp.h"
+#include "UtcClock.h"
 
 namespace {
 
 TEST(TimeStamp, TextInUtc) {
-#ifdef _WIN32
-  _putenv_s("TZ", "UTC");
-  _tzset();
-#else
-  ::setenv("TZ", "UTC", 1);
-  ::tzset();
-#endif
+  UseUtc();
   const struct {
     int32_t seconds;
     const char* text;

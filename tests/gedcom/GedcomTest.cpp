@@ -26,6 +26,7 @@
 #include "PlatformSeam.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
+#include "FileContents.h"
 #include "TempDir.h"
 #include "TevWriter.h"
 
@@ -157,18 +158,13 @@ int RunDump(const std::string& args, const std::string& err) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(GedcomDumpTest, SampleKeepsTheLineRules) {
   TempDir dir;
   const std::string out = dir.File("family.ged");
   ASSERT_EQ(RunDump(std::string(KINSCOPE_SAMPLE_DB) + " gedcom -o " + out, dir.File("err")), 0)
-      << Slurp(dir.File("err"));
+      << Contents(dir.File("err"));
   EXPECT_FALSE(std::filesystem::exists(out + ".part"));
-  const std::string ged = Slurp(out);
+  const std::string ged = Contents(out);
   EXPECT_EQ(BrokenLineRule(ged), "");
   EXPECT_NE(ged.find("1 CHAR UTF-8\n"), std::string::npos);
   EXPECT_NE(ged.find("1 CONC "), std::string::npos);  // the biography is longer than a line
@@ -176,7 +172,7 @@ TEST(GedcomDumpTest, SampleKeepsTheLineRules) {
   ASSERT_EQ(RunDump(std::string(KINSCOPE_SAMPLE_DB) + " gedcom >" + dir.File("stdout.ged"),
                     dir.File("err")),
             0);
-  EXPECT_EQ(Slurp(dir.File("stdout.ged")).substr(ged.find("0 @SUBM@")),
+  EXPECT_EQ(Contents(dir.File("stdout.ged")).substr(ged.find("0 @SUBM@")),
             ged.substr(ged.find("0 @SUBM@")));
 }
 
@@ -202,8 +198,8 @@ TEST(GedcomDumpTest, WindowsTextsAndLinksThatLeadNowhere) {
   TempDir dir;
   ASSERT_TRUE(f.Write(dir.File("one.tev")));
   ASSERT_EQ(RunDump(dir.File("one.tev") + " gedcom -o " + dir.File("one.ged"), dir.File("err")), 1);
-  const std::string ged = Slurp(dir.File("one.ged"));
-  const std::string err = Slurp(dir.File("err"));
+  const std::string ged = Contents(dir.File("one.ged"));
+  const std::string err = Contents(dir.File("err"));
   EXPECT_EQ(BrokenLineRule(ged), "");
   EXPECT_NE(ged.find("1 NAME Ren\u00e9 /M\u20acller/\n2 GIVN Ren\u00e9\n2 SURN M\u20acller\n"),
             std::string::npos);
@@ -501,9 +497,9 @@ TEST(GedcomFileTest, WrittenWholeOrNotAtAll) {
     platform::SetSeam(nullptr);
     const bool written = row.standing <= kStalePart && !row.full_disk && !row.failed_sync;
     EXPECT_EQ(outcome, written ? gedcom::Outcome::kComplete : gedcom::Outcome::kWriteFailed);
-    const std::string ged = Slurp(out);
+    const std::string ged = Contents(out);
     EXPECT_TRUE(written ? BrokenLineRule(ged).empty() && ged.size() > 1000 : ged == "old");
-    EXPECT_EQ(Slurp(victim), "victim");
+    EXPECT_EQ(Contents(victim), "victim");
     EXPECT_EQ(fs::exists(fs::symlink_status(part)), row.standing >= kLink);
   }
 }
@@ -538,7 +534,7 @@ TEST(GedcomGrammarTest, EveryExportKeepsToFiveFiveOne) {
   for (const std::string corpus : {"gedcom", "dump", "open_read"}) {
     for (const auto& entry :
          std::filesystem::directory_iterator(std::string(KINSCOPE_FUZZ_CORPUS) + "/" + corpus)) {
-      const std::string bytes = Slurp(entry.path().string());
+      const std::string bytes = Contents(entry.path().string());
       fuzz::Input in(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
       if (corpus == "gedcom") {  // the date and the texts before the description
         in.Bytes(12);

@@ -22,6 +22,7 @@
 #include "Coding.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
+#include "FileContents.h"
 #include "TempDir.h"
 
 using namespace kinscope;
@@ -114,11 +115,6 @@ Tree ReadTree(const QString& path) {
   return t;
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The sample as our engine reads it: people, families, events, confidential
 // events, sound files and ordinances by Gramps' name of their kind.
 struct Held {
@@ -178,7 +174,7 @@ TEST(GrampsImportTest, SampleImportsWhole) {
                              " LANG=C.UTF-8 gramps -q -y -i family.ged -e out.gramps >" + report +
                              " 2>&1";
   std::system(gramps.c_str());  // its status says nothing: the report does
-  const std::string said = Slurp(report);
+  const std::string said = Contents(report);
   SCOPED_TRACE(said);
 
   // The report: no errors, or only media files that are not on this

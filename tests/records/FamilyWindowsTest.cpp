@@ -4,13 +4,12 @@
 // catch signedness and text faults, and a walk through the sample family.
 #include <QApplication>
 #include <QtTest>
-#include <cstdlib>
-#include <ctime>
 
 #include "Explor1.h"
 #include "FamLinkRec.h"
 #include "IndivRec.h"
 #include "MarRec.h"
+#include "UtcClock.h"
 #include "WindowHarness.h"
 
 using namespace kinscope;
@@ -65,10 +64,7 @@ class FamilyWindowsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() {
-    qputenv("TZ", "UTC");
-    tzset();
-  }
+  void initTestCase() { UseUtc(); }
 
   // Each link shows its number and opens its record type; a zero link opens
   // nothing. Values are negative, large and distinct to catch a wrong field.

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What every record window shares, checked over every record-type code:
-// which codes have a window, and what a window keeps after a failed read.
+// which codes have a window (as the registry says), and what a window keeps
+// after a failed read.
 #include <QApplication>
 #include <QtTest>
 #include <climits>
 
+#include "RecordRegistry.h"
 #include "RecordWindowTable.h"
 #include "WindowHarness.h"
 
@@ -45,6 +47,17 @@ class RecordWindowKitTest : public QObject {
     WindowHarness h;
     for (int32_t code : {-1, 7, 10, kRecordTypeCount, kPrimMarrCode, INT32_MIN, INT32_MAX}) {
       QVERIFY2(!CreateRecordWindow(code, nullptr, h.host), qPrintable(QString::number(code)));
+    }
+  }
+
+  // The registry's rows and the windows' factory agree: a window for each
+  // row that says it has one, on the row's layout, and none for the rest.
+  void registryRowsHaveTheirWindows() {
+    WindowHarness h;
+    for (const RecordType& row : kRecordTypes) {
+      const std::unique_ptr<TRecordWindow> w = CreateRecordWindow(row.code, nullptr, h.host);
+      QVERIFY2((w != nullptr) == row.window, row.name);
+      if (w) QVERIFY2(&w->Layout() == row.layout, row.name);
     }
   }
 

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "FileContents.h"
 #include "PlatformSeam.h"
 #include "TEVDatabase.h"
 
@@ -31,11 +32,7 @@ using Bytes = std::vector<uint8_t>;
 enum Mode { kKept, kDropped, kTorn };
 constexpr Mode kModes[] = {kKept, kDropped, kTorn};
 
-inline std::optional<Bytes> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::optional<Bytes> ReadFile(const std::string& path) { return ReadBytes<Bytes>(path); }
 
 // Writes `content` at `path`, or removes the file for none.
 inline void PutFile(const std::string& path, const std::optional<Bytes>& content) {

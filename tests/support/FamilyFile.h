@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "FileContents.h"
 #include "SameNameReorder.h"
 #include "TEVDatabase.h"
 #include "TempDir.h"
@@ -22,13 +23,7 @@
 namespace family {
 
 using namespace kinscope;
-
-inline std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using ::Contents;
 
 // Julian Day Number of a Gregorian date.
 inline int32_t Jdn(int y, int m, int d) {

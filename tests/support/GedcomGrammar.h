@@ -5,9 +5,10 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "FileContents.h"
 
 namespace testing_gedcom {
 
@@ -34,8 +35,7 @@ inline std::string PerlGrammarReport(const std::vector<std::string>& files,
   }
   const int status =
       std::system(("perl " + script + " <" + list + " >" + report + " 2>&1").c_str());
-  std::ifstream in(report);
-  std::string said(std::istreambuf_iterator<char>(in), {});
+  std::string said = Contents(report);
   if (status != 0) said += "perl ended with status " + std::to_string(status) + "\n";
   return said;
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "FileContents.h"
 #include "TempDir.h"
 #include "TraceFile.h"
 
@@ -17,13 +18,6 @@ using kinscope::TracePath;
 using kinscope::WriteTrace;
 
 namespace {
-
-std::string Contents(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 class TraceFileTest : public ::testing::Test {
  protected:
