@@ -249,7 +249,8 @@ TEST_F(DumpTest, CheckReportsAJournalBesideTheFile) {
   torn[torn.size() - 3] = static_cast<char>(torn[torn.size() - 3] ^ 0x40);
   const std::pair<std::string, const char*> rows[] = {
       {kept, "an interrupted change: opening the file for writing undoes it"},
-      {torn, "not a complete journal"}};
+      {torn, "not applied, and nothing can be written to the file while it stands there: a "
+             "page saved in it is damaged (it fails its checksum)"}};
   for (const auto& [content, reason] : rows) {
     std::ofstream(journal, std::ios::binary | std::ios::trunc) << content;
     const std::string before = Contents(path);
