@@ -14,15 +14,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "AppIcon.h"
 #include "Explor1.h"
 #include "Seams.h"
+#include "TextBuffer.h"
 
 namespace {
 
 constexpr char kUsage[] = "Usage: kinscope [options] [file]";
+
+// Ends the program with the status of a failed allocation when one escapes
+// an event handler, after saying so.
+class Application : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+      kinscope::seams::ShowMessage(QStringLiteral("Out of memory: Kinscope ends."),
+                                   QStringLiteral("Error"));
+      std::exit(kinscope::kOutOfMemoryStatus);
+    }
+  }
+};
 
 bool Set(const char* name) {
   const char* value = std::getenv(name);
@@ -92,7 +110,7 @@ int main(int argc, char* argv[]) {
   }
   // The command line is read already: the window system sees none of it.
   int qt_argc = 1;
-  QApplication app(qt_argc, argv);
+  Application app(qt_argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kinscope.Kinscope"));
   QApplication::setWindowIcon(kinscope::KinscopeIcon());
   try {
