@@ -68,13 +68,17 @@ std::string WriteRefusal(const CTEVDatabase& db) {
   const std::string journal = JournalPath(db.Path());
   if (platform::KindOfPath(journal) == platform::PathKind::kNothing) return std::string();
   const JournalReport report = InspectJournal(db.Path());
+  const int error = db.JournalRecoveryError() != 0 ? db.JournalRecoveryError() : db.ChangeError();
   std::string why;
   if (report.state == JournalState::kInvalid) {
     why = "it was not applied: " + JournalFaultText(report);
-  } else {
-    const int error = db.JournalRecovery() == Recovery::kUndoneLeft ? db.JournalRecoveryError()
-                                                                    : db.ChangeError();
+  } else if (report.state == JournalState::kValid &&
+             db.JournalRecovery() != Recovery::kUndoneLeft) {
+    why = "it holds an interrupted change, which opening the file for writing again undoes";
+  } else if (error != 0) {
     why = "it could not be removed (" + WriteFailureCause(error, std::string()) + ")";
+  } else {
+    why = "it is left from a change that has ended, and could not be removed";
   }
   return "Nothing can be written to this file while " + journal + " stands beside it: " + why + ".";
 }

@@ -367,7 +367,11 @@ RecoveryResult RecoverJournal(platform::FileHandle db, const std::string& db_pat
   const std::string path = JournalPath(db_path);
   platform::FileSeam& seam = platform::Seam();
   if (reading.report.state == JournalState::kUnfinished) {
-    if (seam.RemoveFile(path)) seam.SyncFolder(path);
+    if (seam.RemoveFile(path)) {
+      seam.SyncFolder(path);
+    } else {
+      result.error = platform::LastError();
+    }
   }
   if (reading.report.state != JournalState::kValid) return result;
   // The journal was checked whole above; each page is checked again as it

@@ -122,7 +122,8 @@ enum class Recovery {
 struct RecoveryResult {
   JournalReport report;
   Recovery recovery = Recovery::kNothing;
-  int error = 0;  // platform::LastError() of the step that failed
+  int error = 0;  // platform::LastError() of the step that failed (also the removal
+                  // of an unfinished journal)
 };
 
 // On a database open for writing (`db`, at `db_path`, held exclusively):
