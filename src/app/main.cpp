@@ -26,6 +26,22 @@ namespace {
 
 constexpr char kUsage[] = "Usage: kinscope [options] [file]";
 
+// What a shell sees when the program ends; every status is below 256.
+constexpr char kExitStatuses[] =
+    "\nExit status:\n"
+    "  0    normal end, or the re-ordering is done\n"
+    "  1    no display to show the window on\n"
+    "  2    the command line cannot be followed\n"
+    "  5    memory ran out\n"
+    "  8    the re-ordering met an index node, name or owner it cannot read\n"
+    "  9    the re-ordering met a date of an unknown type\n"
+    "  98   the re-ordering met a name that fails its checks\n"
+    "  100  the re-ordering's log cannot be created (\"Error 1000\")\n"
+    "  103  the re-ordering could not be written, and was undone\n"
+    "  104  the re-ordering could not be written nor undone: the next open undoes it\n"
+    "Whenever the re-ordering ends with a status other than 0 and 104, the file is as it\n"
+    "was before it.\n";
+
 // Ends the program with the status of a failed allocation when one escapes
 // an event handler, after saying so.
 class Application : public QApplication {
@@ -94,7 +110,8 @@ int main(int argc, char* argv[]) {
   if (parser.isSet(help)) {
     // The parser's text with our own usage line: no application object
     // exists yet to name the program.
-    std::printf("%s\n%s", kUsage, qPrintable(parser.helpText().section(QLatin1Char('\n'), 1)));
+    std::printf("%s\n%s%s", kUsage, qPrintable(parser.helpText().section(QLatin1Char('\n'), 1)),
+                kExitStatuses);
     return 0;
   }
   if (parser.isSet(version)) {
