@@ -38,7 +38,8 @@ constexpr char kExitStatuses[] =
     "  98   the re-ordering met a name that fails its checks\n"
     "  100  the re-ordering's log cannot be created (\"Error 1000\")\n"
     "  103  the re-ordering could not be written, and was undone\n"
-    "  104  the re-ordering could not be written nor undone: the next open undoes it\n"
+    "  104  the re-ordering stopped, and what it wrote could not be undone yet: the\n"
+    "       next open for writing undoes it\n"
     "Whenever the re-ordering ends with a status other than 0 and 104, the file is as it\n"
     "was before it.\n";
 

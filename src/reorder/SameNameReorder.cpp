@@ -407,7 +407,8 @@ ReorderResult ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_na
     result.outcome = ReorderResult::Outcome::kFailed;
     result.text = failure->text;
     result.title = failure->title;
-    result.status = failure->status;
+    // A file that could not be put back outweighs the failure's own status.
+    result.status = end == ChangeEnd::kLeft ? kReorderLeftStatus : failure->status;
     result.detail = failure->cause;
     if (!result.detail.empty()) result.detail += "\n";
     result.detail += end == ChangeEnd::kLeft

@@ -26,7 +26,8 @@ constexpr int kReorderDamageStatus = 8;     // a node, name record or owner cann
 constexpr int kReorderNameTextStatus = 98;  // a name text fails its read or checks
 constexpr int kReorderLogStatus = 100;      // "Error 1000": the log cannot be created
 constexpr int kReorderWriteStatus = 103;    // the change could not be written: undone
-constexpr int kReorderLeftStatus = 104;     // nor undone: the journal stays for the next open
+constexpr int kReorderLeftStatus = 104;     // stopped, and what it wrote could not be undone:
+                                            // the journal stays for the next open
 // Also kUnknownDateTypeStatus (9, ReorderDate.h) and kOutOfMemoryStatus (5,
 // TextBuffer.h).
 
