@@ -396,7 +396,8 @@ RecoveryResult RecoverJournal(platform::FileHandle db, const std::string& db_pat
   const bool spent = journal != platform::kNoFile && Spend(journal);
   if (!spent) result.error = platform::LastError();
   platform::Close(journal);
-  if (seam.RemoveFile(path) && seam.SyncFolder(path)) {
+  if (seam.RemoveFile(path)) {
+    seam.SyncFolder(path);
     result.recovery = Recovery::kUndone;
     result.error = 0;
   } else {
@@ -515,7 +516,12 @@ bool JournalWriter::Finish() {
   journal_ = platform::kNoFile;
   std::vector<bool>().swap(saved_);
   failed_ = false;
-  if (seam.RemoveFile(path_) && seam.SyncFolder(path_)) return true;
+  // A removal that does not reach the disk before a crash leaves a spent
+  // journal, or one that undoes a change which had ended: either is sound.
+  if (seam.RemoveFile(path_)) {
+    seam.SyncFolder(path_);
+    return true;
+  }
   if (spent) error_ = platform::LastError();
   left_behind_ = true;
   return spent;
@@ -528,9 +534,8 @@ ChangeEnd JournalWriter::Commit(platform::FileHandle db) {
     Fail();
     return RollBack(db);
   }
-  // A journal that could be neither spent nor removed would undo the change
-  // at the next open; it is closed already, so that the database, synced,
-  // is whole and that undo puts back what the change began from.
+  // A journal that could be neither spent nor removed still counts: the
+  // file holds the whole change, synced, and the next open undoes it.
   if (Finish()) return ChangeEnd::kCommitted;
   return ChangeEnd::kLeft;
 }
