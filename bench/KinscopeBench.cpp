@@ -685,7 +685,7 @@ Peak MeasureReorder() {
     std::exit(2);
   }
   Peak p = MeasurePeak("re-ordering of identical names (a copy)", [&] {
-    if (!kinscope::ReorderIdenticalNames(db, copy) || db.CommitChange() != 1) {
+    if (!kinscope::ReorderIdenticalNames(db, copy).Done() || db.CommitChange() != 1) {
       std::fprintf(stderr, "the re-ordering failed\n");
     }
   });

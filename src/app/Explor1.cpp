@@ -8,11 +8,10 @@
 #include <initializer_list>
 #include <cctype>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <limits>
 
 #include "Backup.h"
+#include "Causes.h"
 #include "CheckWin.h"
 #include "Cp1252.h"
 #include "ExportGedcom.h"
@@ -28,6 +27,15 @@
 #include "Seams.h"
 
 namespace kinscope {
+namespace {
+
+// A message's text, and after a blank line what follows it.
+QString Compose(const QString& text, const std::string& detail) {
+  if (detail.empty()) return text;
+  return text + QStringLiteral("\n\n") + QString::fromLocal8Bit(detail.c_str());
+}
+
+}  // namespace
 
 int32_t ParseRecordNumber(const std::string& text) {
   size_t i = 0;
@@ -115,7 +123,17 @@ void TForm1::OpenPath(const std::string& path) {
       seams::ShowMessage(QStringLiteral("TEV file is corrupted.  Open failed."),
                          QStringLiteral("Alert!"));
     } else {
-      seams::ShowMessage(QString::asprintf("Open failed.  Error code: %d", error),
+      std::string cause;
+      if (database_->JournalRecovery() == Recovery::kFailed) {
+        cause = "The interrupted change recorded in " + JournalPath(path) +
+                " could not be undone (" + WriteFailureCause(error, path) +
+                "): the file may hold part of it. The journal stays, and the next open for "
+                "writing tries again.";
+      } else {
+        cause = Sentence(OpenFailureCause(error, !read_only_));
+        if (!read_only_ && !ReadOnlyHint(error).empty()) cause += " " + ReadOnlyHint(error);
+      }
+      seams::ShowMessage(Compose(QString::asprintf("Open failed.  Error code: %d", error), cause),
                          QStringLiteral("Alert!"));
     }
     ReleaseDatabase(database_, true);
@@ -126,7 +144,7 @@ void TForm1::OpenPath(const std::string& path) {
   ui.cbxRecType->setEnabled(true);
   ui.ebRecNum->setEnabled(true);
   ui.btnGo->setEnabled(true);
-  ui.btnOrderNames->setEnabled(!read_only_);
+  OfferReorder();
   for (QWidget* w : std::initializer_list<QWidget*>{ui.ebFind, ui.btnFind, ui.tvFound, ui.btnCheck,
                                                     ui.btnExportGedcom}) {
     w->setEnabled(true);
@@ -134,11 +152,13 @@ void TForm1::OpenPath(const std::string& path) {
 }
 
 void TForm1::ReportJournal() {
-  const QString journal = QString::fromLocal8Bit(JournalPath(database_->Path()).c_str());
+  const std::string path = database_->Path();
+  const QString journal = QString::fromLocal8Bit(JournalPath(path).c_str());
   const QString note = QStringLiteral("Note");
   if (database_->Recovered()) {
-    seams::ShowMessage(QStringLiteral("An interrupted change was undone: the file is as it was "
-                                      "before the change began."),
+    seams::ShowMessage(Compose(QStringLiteral("An interrupted change was undone: the file is as it "
+                                              "was before the change began."),
+                               WriteRefusal(*database_)),
                        note);
   } else if (database_->JournalFound() == JournalState::kValid) {
     seams::ShowMessage(QStringLiteral("This file has an interrupted change (%1). Opening it for "
@@ -148,12 +168,19 @@ void TForm1::ReportJournal() {
                        note);
   } else if (database_->JournalFound() == JournalState::kInvalid) {
     seams::ShowMessage(
-        QStringLiteral("%1 beside this file is not a complete journal of Kinscope's: "
-                       "it was not applied and is left where it is. Nothing can be "
-                       "written to the file while it stands there.")
-            .arg(journal),
+        Compose(QStringLiteral("%1 beside this file was not applied and is left where it is: %2. "
+                               "Nothing can be written to the file while it stands there.")
+                    .arg(journal, QString::fromLocal8Bit(
+                                      JournalFaultText(database_->JournalReportFound()).c_str())),
+                HalfDoneChangeNote(path) + " To write to the file again, move the journal away."),
         note);
   }
+}
+
+void TForm1::OfferReorder() {
+  const std::string refusal = read_only_ ? std::string() : WriteRefusal(*database_);
+  ui.btnOrderNames->setEnabled(!read_only_ && refusal.empty());
+  ui.btnOrderNames->setToolTip(QString::fromLocal8Bit(refusal.c_str()));
 }
 
 void TForm1::SetReadOnly(bool read_only) {
@@ -226,6 +253,14 @@ bool TForm1::PrepareReorder() {
   if (!database_ || database_->IsReadOnly()) return false;
   const QString file = QString::fromLocal8Bit(current_file_name_.c_str());
   const QString title = QStringLiteral("Re-order identical names");
+  const std::string refusal = WriteRefusal(*database_);
+  if (!refusal.empty()) {
+    OfferReorder();
+    seams::ShowMessage(Compose(QStringLiteral("The index cannot be re-ordered now."),
+                               refusal + "\n\nNothing was changed."),
+                       title);
+    return false;
+  }
   if (!seams::AskYesNo(QStringLiteral("Re-order the identical names of the index of\n%1\n\n"
                                       "A backup copy is made first, beside it, as\n"
                                       "%1.<date>-<time>.bak\n\nKinscope ends when it is done.")
@@ -240,8 +275,15 @@ bool TForm1::PrepareReorder() {
                        title);
     return false;
   }
+  // The log is refused before the backup is made.
+  const std::string log_refusal = LogRefusal(ReorderLogName(current_file_name_));
+  if (!log_refusal.empty()) {
+    seams::ShowMessage(Compose(QStringLiteral("Error 1000"), log_refusal + " Nothing was changed."),
+                       QStringLiteral("Abort"));
+    return false;
+  }
   std::string error;
-  const std::string backup = BackupDatabase(*database_, std::time(nullptr), error);
+  const std::string backup = BackupDatabase(*database_, platform::Now(), error);
   if (backup.empty()) {
     seams::ShowMessage(QStringLiteral("No backup could be made (%1).\n\nNothing was changed.")
                            .arg(QString::fromLocal8Bit(error.c_str())),
@@ -251,22 +293,21 @@ bool TForm1::PrepareReorder() {
   return true;
 }
 
-void TForm1::btnOrderNamesClick() {
-  if (!PrepareReorder()) return;
+int TForm1::ReorderAndReport() {
+  if (!PrepareReorder()) return -1;
   WriteTrace("Explor1", 181, "Button Clicked");
-  const bool written = ReorderIdenticalNames(*database_, current_file_name_);
-  // The change is committed (the file synced, the journal removed) before
-  // Done is shown; one that could not be written whole is rolled back. The
-  // header is not written back.
-  if (!written || database_->CommitChange() != 1) {
-    seams::ShowMessage(QStringLiteral("The re-ordering could not be written (%1). It was undone: "
-                                      "the file is as it was before it began.")
-                           .arg(QString::fromLocal8Bit(std::strerror(platform::LastError()))),
-                       QStringLiteral("Abort"));
-    std::exit(kReorderWriteStatus);
-  }
-  seams::ShowMessage(QStringLiteral("Done"), QStringLiteral("-*-"));
-  std::exit(0);
+  // The re-ordering ends its change itself: committed (the file synced, the
+  // journal removed) before Done is shown, or rolled back at once on any
+  // failure. The header is not written back.
+  const ReorderResult result = ReorderIdenticalNames(*database_, current_file_name_);
+  seams::ShowMessage(Compose(QString::fromLocal8Bit(result.text.c_str()), result.detail),
+                     QString::fromLocal8Bit(result.title.c_str()));
+  return result.status;
+}
+
+void TForm1::btnOrderNamesClick() {
+  const int status = ReorderAndReport();
+  if (status >= 0) std::exit(status);
 }
 
 }  // namespace kinscope

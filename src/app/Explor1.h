@@ -64,16 +64,27 @@ class TForm1 : public QWidget, public TRecordHost {
   void btnFindClick();
   // Tells the user what the open found beside the file under the journal's
   // name: an interrupted change undone, one left for a writable open, or a
-  // journal that is not applied.
+  // journal that is not applied, with why.
   void ReportJournal();
+  // Enables the re-ordering when a change can be written to the open file;
+  // otherwise disables it, its tooltip saying why.
+  void OfferReorder();
   // Opens the individual of a found entry, as Go would.
   void OpenFound(QTreeWidgetItem* item);
 
  public:
-  // The steps before the re-ordering writes anything: asks the user, checks
-  // the index and makes the backup. False, with a message where one is due,
-  // when any of them stops it.
+  // The steps before the re-ordering writes anything: checks that a change
+  // can be written (no journal in the way), asks the user, checks the index
+  // and the log's name, and makes the backup. False, with a message where
+  // one is due, when any of them stops it: a failure certain beforehand
+  // stops it before the backup or the log is made.
   bool PrepareReorder();
+
+  // The re-order button's work short of ending the program: prepares, runs
+  // the re-ordering and shows its message (its text, then the cause and what
+  // became of the file). Returns the exit status the program then ends with,
+  // or -1 when the re-ordering did not start.
+  int ReorderAndReport();
 
  private:
   std::unique_ptr<CTEVDatabase> database_;

@@ -14,15 +14,50 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "AppIcon.h"
 #include "Explor1.h"
 #include "Seams.h"
+#include "TextBuffer.h"
 
 namespace {
 
 constexpr char kUsage[] = "Usage: kinscope [options] [file]";
+
+// What a shell sees when the program ends; every status is below 256.
+constexpr char kExitStatuses[] =
+    "\nExit status:\n"
+    "  0    normal end, or the re-ordering is done\n"
+    "  1    no display to show the window on\n"
+    "  2    the command line cannot be followed\n"
+    "  5    memory ran out\n"
+    "  8    the re-ordering met an index node, name or owner it cannot read\n"
+    "  9    the re-ordering met a date of an unknown type\n"
+    "  98   the re-ordering met a name that fails its checks\n"
+    "  100  the re-ordering's log cannot be created (\"Error 1000\")\n"
+    "  103  the re-ordering could not be written, and was undone\n"
+    "  104  the re-ordering stopped, and what it wrote could not be undone yet: the\n"
+    "       next open for writing undoes it\n"
+    "Whenever the re-ordering ends with a status other than 0 and 104, the file is as it\n"
+    "was before it.\n";
+
+// Ends the program with the status of a failed allocation when one escapes
+// an event handler, after saying so.
+class Application : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+      kinscope::seams::ShowMessage(QStringLiteral("Out of memory: Kinscope ends."),
+                                   QStringLiteral("Error"));
+      std::exit(kinscope::kOutOfMemoryStatus);
+    }
+  }
+};
 
 bool Set(const char* name) {
   const char* value = std::getenv(name);
@@ -76,7 +111,8 @@ int main(int argc, char* argv[]) {
   if (parser.isSet(help)) {
     // The parser's text with our own usage line: no application object
     // exists yet to name the program.
-    std::printf("%s\n%s", kUsage, qPrintable(parser.helpText().section(QLatin1Char('\n'), 1)));
+    std::printf("%s\n%s%s", kUsage, qPrintable(parser.helpText().section(QLatin1Char('\n'), 1)),
+                kExitStatuses);
     return 0;
   }
   if (parser.isSet(version)) {
@@ -92,7 +128,7 @@ int main(int argc, char* argv[]) {
   }
   // The command line is read already: the window system sees none of it.
   int qt_argc = 1;
-  QApplication app(qt_argc, argv);
+  Application app(qt_argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kinscope.Kinscope"));
   QApplication::setWindowIcon(kinscope::KinscopeIcon());
   try {

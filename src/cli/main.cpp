@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "Causes.h"
 #include "Console.h"
 #include "Dump.h"
 #include "Messages.h"
@@ -69,11 +70,13 @@ int main(int argc, char** argv) {
   CTEVDatabase db;
   const int opened = db.OpenDatabase(path, 1);
   if (opened != kOpenOk) {
-    // The system's error code: errno on POSIX, GetLastError on Windows.
-    const std::string why =
-        opened == kOpenCorrupt
-            ? kCorruptFileText
-            : "cannot open the file (error " + std::to_string(platform::LastError()) + ")";
+    // The system's error code (errno on POSIX, GetLastError on Windows) and
+    // its cause, in the same words on both.
+    const int error = platform::LastError();
+    const std::string why = opened == kOpenCorrupt
+                                ? kCorruptFileText
+                                : "cannot open the file (error " + std::to_string(error) +
+                                      "): " + OpenFailureCause(error, false);
     std::cerr << "kinscope-dump: " << path << ": " << why << "\n";
     return dump::kCannotOpen;
   }

@@ -352,9 +352,9 @@ CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path,
     // An interrupted change: its journal is damage until a writable open
     // undoes it; a journal never begun is only unusual.
     const std::string& at = path.empty() ? db.Path() : path;
-    const JournalState journal = InspectJournal(at);
-    if (const char* why = JournalProblem(journal)) {
-      c.Add(journal == JournalState::kUnfinished ? Severity::kUnusual : Severity::kDamage,
+    const JournalReport journal = InspectJournal(at);
+    if (const std::string why = JournalProblem(journal); !why.empty()) {
+      c.Add(journal.state == JournalState::kUnfinished ? Severity::kUnusual : Severity::kDamage,
             JournalPath(at), why);
     }
   }

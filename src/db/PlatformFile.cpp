@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -218,6 +219,42 @@ void Close(FileHandle file) {
 }
 
 int LastError() { return g_last_error; }
+
+void RememberError(int code) { Remember(code); }
+
+ErrorKind KindOfError(int code) {
+  switch (code) {
+    case ENOENT:
+      return ErrorKind::kNoSuchFile;
+    case ENOTDIR:
+      return ErrorKind::kNoSuchFolder;
+    case EWOULDBLOCK:
+      return ErrorKind::kLocked;
+    case EROFS:
+      return ErrorKind::kReadOnlyDisk;
+    case EACCES:
+    case EPERM:
+      return ErrorKind::kNoPermission;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return ErrorKind::kDiskFull;
+    case EEXIST:
+      return ErrorKind::kExists;
+    default:
+      return ErrorKind::kOther;
+  }
+}
+
+std::string ErrorText(int code) { return std::strerror(code); }
+
+PathKind KindOfPath(const std::string& path) {
+  struct stat st {};
+  if (HasZero(path) || ::lstat(path.c_str(), &st) != 0) return PathKind::kNothing;
+  if (S_ISLNK(st.st_mode)) return PathKind::kLink;
+  if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+  return S_ISREG(st.st_mode) ? PathKind::kRegular : PathKind::kOther;
+}
 
 LocalTime Now() {
   timespec ts{};

@@ -104,6 +104,32 @@ std::string HomeFolder();
 // 5 access denied, 32 in use by another process).
 int LastError();
 
+// Records `code` as the last error, as a failed call would: for a seam that
+// acts out a failure (a full disk, say).
+void RememberError(int code);
+
+// What an error code of this layer means to the user, the same on every
+// system; kOther for the codes that need the system's own words.
+enum class ErrorKind {
+  kOther,
+  kNoSuchFile,    // ENOENT; 2
+  kNoSuchFolder,  // ENOTDIR; 3
+  kLocked,        // the lock another opener holds (EWOULDBLOCK); 32 and 33, in use
+  kReadOnlyDisk,  // EROFS; 19, write-protected
+  kNoPermission,  // EACCES, EPERM; 5
+  kDiskFull,      // ENOSPC, EDQUOT, EFBIG (a file-size limit); 39 and 112
+  kExists,        // EEXIST; 80 and 183
+};
+ErrorKind KindOfError(int code);
+
+// The system's own words for `code` (strerror; FormatMessage on Windows).
+std::string ErrorText(int code);
+
+// What stands at `path`; a symbolic link (a reparse point on Windows) is not
+// followed.
+enum class PathKind { kNothing, kRegular, kLink, kFolder, kOther };
+PathKind KindOfPath(const std::string& path);
+
 // Local wall-clock time, broken down.
 struct LocalTime {
   uint16_t year;

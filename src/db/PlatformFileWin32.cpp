@@ -192,6 +192,54 @@ void Close(FileHandle file) {
 
 int LastError() { return static_cast<int>(g_last_error); }
 
+void RememberError(int code) { Remember(static_cast<DWORD>(code)); }
+
+ErrorKind KindOfError(int code) {
+  switch (static_cast<DWORD>(code)) {
+    case ERROR_FILE_NOT_FOUND:
+      return ErrorKind::kNoSuchFile;
+    case ERROR_PATH_NOT_FOUND:
+      return ErrorKind::kNoSuchFolder;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return ErrorKind::kLocked;
+    case ERROR_WRITE_PROTECT:
+      return ErrorKind::kReadOnlyDisk;
+    case ERROR_ACCESS_DENIED:
+      return ErrorKind::kNoPermission;
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL:
+      return ErrorKind::kDiskFull;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return ErrorKind::kExists;
+    default:
+      return ErrorKind::kOther;
+  }
+}
+
+std::string ErrorText(int code) {
+  char text[512] = "";
+  const DWORD n =
+      ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+  std::string out(text, n);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.')) {
+    out.pop_back();
+  }
+  return out.empty() ? "error " + std::to_string(code) : out;
+}
+
+PathKind KindOfPath(const std::string& path) {
+  std::wstring wide;
+  if (!WidePath(path, wide)) return PathKind::kNothing;
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == 0xFFFFFFFFu) return PathKind::kNothing;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return PathKind::kLink;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::kFolder;
+  return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? PathKind::kOther : PathKind::kRegular;
+}
+
 LocalTime Now() {
   SYSTEMTIME st{};
   ::GetLocalTime(&st);

@@ -19,6 +19,10 @@ size_t FileSeam::WriteAt(FileHandle file, int64_t offset, const void* buffer, si
   return platform::WriteAt(file, offset, buffer, count);
 }
 
+size_t FileSeam::Append(FileHandle file, const void* buffer, size_t count) {
+  return platform::Append(file, buffer, count);
+}
+
 bool FileSeam::Sync(FileHandle file) { return platform::Sync(file); }
 
 bool FileSeam::RemoveFile(const std::string& path) { return platform::RemoveFile(path); }

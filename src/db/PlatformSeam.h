@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The seam through which the engine opens, writes, syncs and removes the
-// database file and its journal.
+// database file and its journal, and the re-ordering appends to its log.
 //
 // By default every call passes straight to the function of PlatformFile.h
 // of the same name. A test installs a seam of its own to count the writes or
@@ -23,6 +23,7 @@ class FileSeam {
   virtual FileHandle OpenExisting(const std::string& path, bool writable);
   virtual FileHandle CreateNew(const std::string& path);
   virtual size_t WriteAt(FileHandle file, int64_t offset, const void* buffer, size_t count);
+  virtual size_t Append(FileHandle file, const void* buffer, size_t count);
   virtual bool Sync(FileHandle file);
   virtual bool RemoveFile(const std::string& path);
   virtual bool SyncFolder(const std::string& path);

@@ -33,17 +33,18 @@ int CTEVDatabase::OpenDatabase(const std::string& path, int32_t mode) {
   if (file_ == platform::kNoFile) return kOpenFailed;
   path_ = path;
   journal_.reset();
+  journal_found_ = RecoveryResult();
   if (mode == 0) {
-    bool failed = false;
-    journal_found_ = RecoverJournal(file_, path, failed);
-    if (failed) {
+    journal_found_ = RecoverJournal(file_, path);
+    if (journal_found_.recovery == Recovery::kFailed) {
       platform::Close(file_);
       file_ = platform::kNoFile;
+      platform::RememberError(journal_found_.error);
       return kOpenFailed;
     }
     journal_ = std::make_unique<JournalWriter>(path);
   } else {
-    journal_found_ = InspectJournal(path);
+    journal_found_.report = InspectJournal(path, file_);
   }
   file_size_ = platform::FileSize(file_);
 
@@ -88,10 +89,17 @@ void CTEVDatabase::CloseDatabase() {
 
 int CTEVDatabase::CommitChange() {
   if (!journal_ || !IsOpen()) return 1;
-  if (journal_->Commit(file_)) return 1;
+  last_end_ = journal_->Commit(file_);
+  // A rollback writes the saved pages back past the cache.
+  if (last_end_ != ChangeEnd::kCommitted) cache_.reset();
+  return last_end_ == ChangeEnd::kCommitted ? 1 : 0;
+}
+
+ChangeEnd CTEVDatabase::RollBackChange() {
+  if (!journal_ || !IsOpen()) return ChangeEnd::kUndone;
   cache_.reset();  // the rollback writes the saved pages back past the cache
-  journal_->RollBack(file_);
-  return 0;
+  last_end_ = journal_->RollBack(file_);
+  return last_end_;
 }
 
 void CTEVDatabase::ReleasePageLists() {
@@ -118,7 +126,7 @@ int CTEVDatabase::WriteAt(int32_t offset, const uint8_t* bytes, int32_t count) {
   const bool written = platform::Seam().WriteAt(file_, offset, bytes, n) == n;
   if (cache_) cache_->Forget(offset, n);
   if (written) return 1;
-  journal_->MarkFailed();
+  journal_->MarkFailed(platform::LastError());
   return 0;
 }
 

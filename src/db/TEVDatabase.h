@@ -81,11 +81,13 @@ class CTEVDatabase {
   // on this object (else kOpenFailed).
   //
   // Before anything is read, the journal beside the file is looked at
-  // (Journal.h). Opened for writing, a valid journal is applied (the file is
-  // then as it was before the interrupted change began, and Recovered() is
-  // true) and an unfinished one removed; when a valid journal cannot be
-  // applied whole the open fails with kOpenFailed and the journal stays. Opened
-  // read-only, nothing is written. JournalFound() tells what stood there.
+  // (Journal.h). Opened for writing, a valid journal that belongs to the
+  // file is applied (the file is then as it was before the interrupted
+  // change began, and Recovered() is true) and an unfinished one removed;
+  // when a valid journal cannot be applied whole the open fails with
+  // kOpenFailed and the journal stays (JournalRecovery() then says so).
+  // Opened read-only, nothing is written. JournalFound() tells what stood
+  // there.
   int OpenDatabase(const std::string& path, int32_t mode);
 
   // Stamps the header's modification time when something was written, writes
@@ -94,20 +96,45 @@ class CTEVDatabase {
   void CloseDatabase();
 
   // Ends the change made by the writes since the open or the last end: when
-  // none of them failed, syncs the file and removes the journal, returning 1;
-  // when one failed (its journal could not be written) or the sync fails,
-  // puts every page the change wrote back as it was and returns 0. Returns 1
-  // when nothing was written and on a read-only database.
+  // none of them failed, syncs the file and spends and removes the journal,
+  // returning 1; when one failed (its journal could not be written) or the
+  // sync fails, puts every page the change wrote back as it was and returns
+  // 0. Returns 1 when nothing was written and on a read-only database.
+  // LastChangeEnd() tells how it ended.
   int CommitChange();
+
+  // Ends the change under way by putting every page it wrote back as it was
+  // (Journal.h). kUndone also when nothing was written and on a read-only
+  // database.
+  ChangeEnd RollBackChange();
+
+  // How the last change ended (CommitChange or RollBackChange); kCommitted
+  // before any.
+  ChangeEnd LastChangeEnd() const { return last_end_; }
 
   // Whether a write of the change under way failed: the change can only be
   // rolled back, and every further write fails.
   bool ChangeFailed() const { return journal_ && journal_->Failed(); }
+  // The platform's error code of the step of the change that failed last (a
+  // write, the journal, a sync or a removal); 0 when none did.
+  int ChangeError() const { return journal_ ? journal_->Error() : 0; }
+  // Whether the last change ended with its spent journal still standing
+  // beside the file (it could not be removed: ChangeError() tells why).
+  bool JournalLeftBehind() const { return journal_ && journal_->LeftBehind(); }
 
   // What stood beside the file under the journal's name when it was opened.
-  JournalState JournalFound() const { return journal_found_; }
+  JournalState JournalFound() const { return journal_found_.report.state; }
+  // The same with why an invalid journal was not applied.
+  const JournalReport& JournalReportFound() const { return journal_found_.report; }
+  // What a writable open did with it (Journal.h), and the error code of the
+  // step that failed.
+  Recovery JournalRecovery() const { return journal_found_.recovery; }
+  int JournalRecoveryError() const { return journal_found_.error; }
   // Whether the open undid an interrupted change.
-  bool Recovered() const { return journal_found_ == JournalState::kValid && !read_only_; }
+  bool Recovered() const {
+    return journal_found_.recovery == Recovery::kUndone ||
+           journal_found_.recovery == Recovery::kUndoneLeft;
+  }
   // The path the file was opened by; empty before an open.
   const std::string& Path() const { return path_; }
   // Size of the file when it was opened.
@@ -292,7 +319,8 @@ class CTEVDatabase {
   std::string path_;
   int64_t file_size_ = 0;
   std::unique_ptr<JournalWriter> journal_;  // for a file open for writing
-  JournalState journal_found_ = JournalState::kNone;
+  RecoveryResult journal_found_;
+  ChangeEnd last_end_ = ChangeEnd::kCommitted;
   mutable std::unique_ptr<ReadCache> cache_;  // none unless started
 };
 

@@ -13,7 +13,6 @@
 namespace kinscope {
 namespace {
 
-constexpr int kOutOfMemoryStatus = 5;
 constexpr int32_t kFirstCapacity = 11;
 constexpr int32_t kRepeatedOneCapacity = 3;
 // The largest allocation of the rule that a signed 32-bit size holds is
@@ -22,7 +21,7 @@ constexpr int32_t kMaxCapacity = INT32_MAX - 4;
 
 const char kEmptyText[1] = "";
 
-[[noreturn]] void OutOfMemory() { std::exit(kOutOfMemoryStatus); }
+[[noreturn]] void OutOfMemory() { throw std::bad_alloc(); }
 
 // The capacity for a needed size (length + 1): the smallest allocation
 // 16 * 2^k - 4 holding it, minus one.

@@ -13,7 +13,9 @@
 // buffer with storage has storage[length] == 0 and length <= capacity.
 //
 // A failed allocation, or a text that would not fit a signed 32-bit length
-// (the largest capacity is 2^31 - 5), ends the process with exit status 5.
+// (the largest capacity is 2^31 - 5), throws std::bad_alloc; the program
+// then ends with exit status 5 (kOutOfMemoryStatus), which its top level
+// (the main window, the re-ordering) sees to.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +24,9 @@
 #include <type_traits>
 
 namespace kinscope {
+
+// The program's exit status when a text buffer cannot be allocated.
+constexpr int kOutOfMemoryStatus = 5;
 
 class TextBuffer;
 
@@ -78,7 +83,7 @@ class TextBuffer {
   ~TextBuffer();
 
   // Takes the other's length and text; the storage is replaced by one of the
-  // other's capacity when the capacities differ (exit status 5 when that
+  // other's capacity when the capacities differ (std::bad_alloc when that
   // allocation fails). Assigning a buffer without storage frees the storage.
   TextBuffer& operator=(const TextBuffer& other);
   // Takes a zero-terminated text (null reads as empty), which may lie inside
@@ -134,7 +139,7 @@ class TextBuffer {
   // only when it does not fit does the capacity grow, to the capacity rule
   // for the new length + 1. Format never shrinks the capacity, and no width
   // or precision can write past the storage. A conversion too long for the
-  // largest capacity ends the process with exit status 5.
+  // largest capacity throws std::bad_alloc.
   //
   // The arguments may refer to this buffer's own text.
   template <typename... Args>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Backup.h"
 
-#include <cstring>
+#include <cstdio>
 #include <vector>
 
 #include "PlatformFile.h"
@@ -10,19 +10,19 @@
 namespace kinscope {
 namespace {
 
-std::string Stamp(std::time_t now) {
+std::string Stamp(const platform::LocalTime& now) {
   char text[32] = "";
-  if (const std::tm* local = std::localtime(&now)) {
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", local);
-  }
+  std::snprintf(text, sizeof text, "%04u%02u%02u-%02u%02u%02u", unsigned{now.year},
+                unsigned{now.month}, unsigned{now.day}, unsigned{now.hour}, unsigned{now.minute},
+                unsigned{now.second});
   return text;
 }
 
-std::string Reason() { return std::strerror(platform::LastError()); }
+std::string Reason() { return platform::ErrorText(platform::LastError()); }
 
 }  // namespace
 
-std::string BackupDatabase(CTEVDatabase& db, std::time_t now, std::string& error) {
+std::string BackupDatabase(CTEVDatabase& db, const platform::LocalTime& now, std::string& error) {
   if (!db.IsOpen()) {
     error = "no database is open";
     return std::string();

@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ReorderDate.h"
 
-#include <cstdlib>
-
-#include "rdateRec.h"
-
 namespace kinscope {
 
-wtev5date ReorderDate(const uint8_t* stored) {
+std::optional<wtev5date> ReorderDate(const uint8_t* stored) {
   wtev5date date(stored);
-  if (!CheckDateType(date)) std::exit(kUnknownDateTypeStatus);
+  if (!date.IsValid()) return std::nullopt;
   return date;
 }
 

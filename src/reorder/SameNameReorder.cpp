@@ -1,21 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SameNameReorder.h"
 
-#include <QString>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "Causes.h"
 #include "Coding.h"
+#include "Journal.h"
 #include "NameKeys.h"
 #include "RecordLayouts.h"
 #include "ReorderDate.h"
 #include "PlatformFile.h"
-#include "Seams.h"
+#include "PlatformSeam.h"
 #include "TEVDatabase.h"
+#include "TextBuffer.h"
 #include "TraceFile.h"
 #include "TreeCheck.h"
 
@@ -25,10 +26,26 @@ namespace {
 constexpr char kTag[] = "SameNameReorder";
 constexpr int32_t kFirstCapacity = 100;
 
-[[noreturn]] void Fail(const QString& text, const char* title, int status) {
-  seams::ShowMessage(text, QString::fromLatin1(title));
-  std::exit(status);
+// A failure that stops the re-ordering: its message, the cause that follows
+// it, and the program's exit status. Thrown inside this file only and
+// caught by ReorderIdenticalNames, so that the walk stops at once wherever
+// it is.
+struct Failure {
+  std::string text;
+  std::string title;
+  int status;
+  std::string cause;
+};
+
+[[noreturn]] void Fail(std::string text, const char* title, int status, std::string cause) {
+  throw Failure{std::move(text), title, status, std::move(cause)};
 }
+
+// A write of the change failed: the walk stops at once, and the change is
+// rolled back.
+struct WriteFailed {};
+
+std::string Num(int64_t n) { return std::to_string(n); }
 
 // One member of a run, as Proc_sames sorts it.
 struct RunEntry {
@@ -73,8 +90,20 @@ class Reorder {
   Frame Enter(int32_t n);
   void Visit(const Frame& frame);
 
-  void Log(const std::string& text) { platform::Append(log_, text.data(), text.size()); }
+  void Log(const std::string& text) {
+    if (log_short_) return;
+    if (platform::Seam().Append(log_, text.data(), text.size()) != text.size()) {
+      log_short_ = true;
+      log_error_ = platform::LastError();
+    }
+  }
 
+ public:
+  // Whether a write of the log fell short, and the error it met.
+  bool log_short_ = false;
+  int log_error_ = 0;
+
+ private:
   CTEVDatabase& db_;
   platform::FileHandle log_ = platform::kNoFile;
   std::vector<int32_t> run_;
@@ -90,16 +119,17 @@ Reorder::Frame Reorder::Enter(int32_t n) {
   Frame frame{n, {}, 0};
   // Read first, so that only a number the file holds a node for is marked:
   // the marks then grow with the file's index, not with the numbers in it.
-  if (db_.LoadIndexNode(frame.image, n) == 0) Fail("Error 5", "Aborting", kReorderDamageStatus);
+  if (db_.LoadIndexNode(frame.image, n) == 0) {
+    Fail("Error 5", "Aborting", kReorderDamageStatus, "Index node " + Num(n) + " cannot be read.");
+  }
   if (!met_.Mark(n, true)) {
-    Fail(QString::asprintf("Index node %d is reached a second time: the index links are "
-                           "damaged",
-                           n),
-         "Aborting", kReorderDamageStatus);
+    Fail("Index node " + Num(n) + " is reached a second time: the index links are damaged",
+         "Aborting", kReorderDamageStatus, std::string());
   }
   Trace(178);
   if (DecodeI32(frame.image.data(), indexnode::kParent) == -1) {
-    Fail("Error 6", "Aborting", kReorderDamageStatus);
+    Fail("Error 6", "Aborting", kReorderDamageStatus,
+         "Index node " + Num(n) + " is marked as outside the index (its parent link is -1).");
   }
   Trace(183);
   return frame;
@@ -137,8 +167,8 @@ void Reorder::Visit(const Frame& frame) {
   WideText text;
   uint8_t type = 0;
   if (ReadINameText(db_, text, type, DecodeI32(frame.image.data(), indexnode::kName)) == 0) {
-    Fail(QString::asprintf("The name of index node %d cannot be read or fails its checks", n),
-         "Aborting", kReorderNameTextStatus);
+    Fail("The name of index node " + Num(n) + " cannot be read or fails its checks", "Aborting",
+         kReorderNameTextStatus, std::string());
   }
   Trace(199);
   WideText key;
@@ -196,15 +226,21 @@ void Reorder::Proc_sames() {
     RunEntry entry;
     entry.node = run_[i];
     IndexNodeImage node{};
-    if (db_.LoadIndexNode(node, entry.node) == 0) Fail("Error 1008", "Abort", kReorderDamageStatus);
+    if (db_.LoadIndexNode(node, entry.node) == 0) {
+      Fail("Error 1008", "Abort", kReorderDamageStatus,
+           "Index node " + Num(entry.node) + " of a run of identical names cannot be read.");
+    }
     trace(58);
     entry.name_offset = DecodeI32(node.data(), indexnode::kName);
     INameRecImage name{};
     if (db_.LoadINameRec(entry.name_offset, name) == 0) {
-      Fail("Error 1007", "Abort", kReorderDamageStatus);
+      Fail("Error 1007", "Abort", kReorderDamageStatus,
+           "The individual's name record at offset " + Num(entry.name_offset) + " cannot be read.");
     }
     if (DecodeU8(name.data(), iname::kType) != 1) {
-      Fail("Unexpected type in name record", "Error 649", kReorderDamageStatus);
+      Fail("Unexpected type in name record", "Error 649", kReorderDamageStatus,
+           "The name record at offset " + Num(entry.name_offset) + " has type " +
+               Num(DecodeU8(name.data(), iname::kType)) + ": it does not name an individual.");
     }
     entry.owner = DecodeI32(name.data(), iname::kOwnerId);
     entry.saved_text = reinterpret_cast<const char*>(name.data() + iname::kText);
@@ -215,12 +251,24 @@ void Reorder::Proc_sames() {
     entry.mark = MarkPosition(entry.saved_text);
     trace(92);
     IndividImage person{};
-    if (db_.LoadIndivid(person, entry.owner) == 0)
-      Fail("Error 1010", "Abort", kReorderDamageStatus);
+    if (db_.LoadIndivid(person, entry.owner) == 0) {
+      Fail("Error 1010", "Abort", kReorderDamageStatus,
+           "Individual " + Num(entry.owner) + ", who owns the name at offset " +
+               Num(entry.name_offset) + ", cannot be read.");
+    }
     trace(99);
-    wtev5date date = ReorderDate(person.data() + individ::kBirth + event::kDate);
+    auto dated = [&](size_t event_at) {
+      std::optional<wtev5date> date = ReorderDate(person.data() + event_at + event::kDate);
+      if (!date) {
+        Fail("Unknown date type", "Error", kUnknownDateTypeStatus,
+             "A date of individual " + Num(entry.owner) + " has date type " +
+                 Num(person[event_at + event::kDate] & 15) + ", which no date has.");
+      }
+      return *date;
+    };
+    wtev5date date = dated(individ::kBirth);
     if (date.IsEmptyDate()) {
-      wtev5date christening = ReorderDate(person.data() + individ::kChristening + event::kDate);
+      wtev5date christening = dated(individ::kChristening);
       if (!christening.IsEmptyDate()) date = christening;
     }
     entry.date_key = date.DateSortKey().Text();
@@ -239,10 +287,11 @@ void Reorder::Proc_sames() {
   // goes before the equal keys already in the tree, so the run ends in slot
   // order and the tree stays ordered. No name text is changed.
   trace(127);
-  // A write that failed leaves the change to be rolled back: no further
-  // run is written.
-  for (size_t s = entries.size(); s-- > 0 && !db_.ChangeFailed();) {
+  // A write that failed stops the re-ordering at once: the change is then
+  // rolled back.
+  for (size_t s = entries.size(); s-- > 0;) {
     db_.ReinsertNode(entries[s].node, entries[s].name_offset);
+    if (db_.ChangeFailed()) throw WriteFailed();
   }
   trace(140);
   trace(150);
@@ -260,52 +309,138 @@ std::string ReorderLogName(const std::string& file_name) {
   return file_name + ".log";
 }
 
-bool ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name) {
+std::string LogRefusal(const std::string& log_name) {
+  if (platform::KindOfPath(log_name) == platform::PathKind::kNothing) return std::string();
+  const platform::FileHandle old = platform::OpenAppend(log_name);
+  if (old != platform::kNoFile) {
+    platform::Close(old);
+    return std::string();
+  }
+  return "The log " + log_name + " is a link, not a regular file or not yours: it was left alone.";
+}
+
+namespace {
+
+// The walk, the runs and the log: everything of the re-ordering that may
+// stop with a Failure.
+void Run(CTEVDatabase& db, const std::string& file_name, Reorder& reorder,
+         const std::string& log_name) {
   auto trace = [](int point) { WriteTrace(kTag, point, "Just starting"); };
-  trace(249);
   const int32_t root = db.HeaderI32(kHdrRootNode2);
   trace(252);
-  Reorder reorder(db);
   trace(255);
   const size_t at = file_name.find_last_of("/.");
   trace(258);
   trace(at != std::string::npos && file_name[at] == '.' ? 260 : 263);
-  const std::string log_name = ReorderLogName(file_name);
   trace(266);
   // An existing log is replaced only when it is a regular file of the user's;
   // the new one is created afresh, never through a link.
-  if (platform::Exists(log_name)) {
-    const platform::FileHandle old = platform::OpenAppend(log_name);
-    if (old == platform::kNoFile) {
-      Fail(QStringLiteral("Error 1000\n\nThe log %1 is a link, not a regular file or not "
-                          "yours: it was left alone and nothing was changed.")
-               .arg(QString::fromLocal8Bit(log_name.c_str())),
-           "Abort", kReorderLogStatus);
-    }
-    platform::Close(old);
-    platform::RemoveFile(log_name);
+  if (const std::string refused = LogRefusal(log_name); !refused.empty()) {
+    Fail("Error 1000", "Abort", kReorderLogStatus, refused);
   }
+  if (platform::Exists(log_name)) platform::RemoveFile(log_name);
   platform::FileHandle log = platform::CreateNew(log_name);
   if (log != platform::kNoFile) {
     platform::Close(log);
     log = platform::OpenAppend(log_name);
   }
   trace(268);
-  if (log == platform::kNoFile) Fail("Error 1000", "Abort", kReorderLogStatus);
+  if (log == platform::kNoFile) {
+    Fail("Error 1000", "Abort", kReorderLogStatus,
+         "The log " + log_name + " cannot be created (" +
+             WriteFailureCause(platform::LastError(), std::string()) + ").");
+  }
   trace(273);
   reorder.SetLog(log);
   trace(276);
+  // Synced and closed however the walk ends.
+  struct Closer {
+    platform::FileHandle log;
+    Reorder& reorder;
+    ~Closer() {
+      if (!platform::Sync(log) && !reorder.log_short_) {
+        reorder.log_short_ = true;
+        reorder.log_error_ = platform::LastError();
+      }
+      platform::Close(log);
+    }
+  } closer{log, reorder};
   // The walk and each re-insertion's way down from the root read nodes and
   // names all over the file, many times over: through the read cache, which
   // drops every page the re-ordering writes.
   const ReadCacheScope cache(db);
   reorder.traversal(root);
   trace(278);
-  if (reorder.Pending() > 0 && !db.ChangeFailed()) reorder.Proc_sames();
-  platform::Sync(log);
-  platform::Close(log);
-  trace(280);
-  return !db.ChangeFailed();
+  if (reorder.Pending() > 0) reorder.Proc_sames();
+}
+
+// What became of the file after a failed write, as the change was ended.
+std::string FileOutcome(const CTEVDatabase& db, ChangeEnd end) {
+  if (end == ChangeEnd::kLeft) {
+    return "It could not be undone yet (" + WriteFailureCause(db.ChangeError(), db.Path()) +
+           "): the file may hold part of the re-ordering. Its journal " + JournalPath(db.Path()) +
+           " stays, and the next time the file is opened for writing the re-ordering is undone.";
+  }
+  return "It was undone: the file is as it was before it began.";
+}
+
+}  // namespace
+
+ReorderResult ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name) {
+  WriteTrace(kTag, 249, "Just starting");
+  ReorderResult result;
+  const std::string log_name = ReorderLogName(file_name);
+  Reorder reorder(db);
+  std::optional<Failure> failure;
+  try {
+    Run(db, file_name, reorder, log_name);
+  } catch (const Failure& f) {
+    failure = f;
+  } catch (const WriteFailed&) {
+    // Ended below, as a commit of a failed change ends: rolled back.
+  } catch (const std::bad_alloc&) {
+    failure = Failure{"Out of memory", "Error", kOutOfMemoryStatus,
+                      "A text of the re-ordering could not be allocated."};
+  }
+  if (failure) {
+    const ChangeEnd end = db.RollBackChange();
+    result.outcome = ReorderResult::Outcome::kFailed;
+    result.text = failure->text;
+    result.title = failure->title;
+    // A file that could not be put back outweighs the failure's own status.
+    result.status = end == ChangeEnd::kLeft ? kReorderLeftStatus : failure->status;
+    result.detail = failure->cause;
+    if (!result.detail.empty()) result.detail += "\n";
+    result.detail += end == ChangeEnd::kLeft
+                         ? FileOutcome(db, end)
+                         : "Nothing was changed: the file is as it was before the re-ordering "
+                           "began.";
+  } else if (db.CommitChange() != 1) {
+    const ChangeEnd end = db.LastChangeEnd();
+    result.outcome = ReorderResult::Outcome::kFailed;
+    result.text = "The re-ordering could not be written (" +
+                  WriteFailureCause(db.ChangeError(), db.Path()) + ").";
+    result.title = "Abort";
+    result.status = end == ChangeEnd::kLeft ? kReorderLeftStatus : kReorderWriteStatus;
+    result.detail = FileOutcome(db, end);
+  } else {
+    result.text = "Done";
+    result.title = "-*-";
+  }
+  if (db.JournalLeftBehind()) {
+    if (!result.detail.empty()) result.detail += "\n";
+    result.detail += "Its spent journal " + JournalPath(db.Path()) + " could not be removed (" +
+                     WriteFailureCause(db.ChangeError(), std::string()) +
+                     "): nothing more can be written to the file until it is.";
+  }
+  if (reorder.log_short_) {
+    if (!result.detail.empty()) result.detail += "\n";
+    result.detail += "The log " + log_name + " could not be written whole (" +
+                     WriteFailureCause(reorder.log_error_, std::string()) +
+                     "): it lacks some of the runs.";
+  }
+  WriteTrace(kTag, 280, "Just starting");
+  return result;
 }
 
 }  // namespace kinscope

@@ -5,9 +5,10 @@
 // (the christening date when no birth date is stored).
 //
 // It writes a log beside the database ("\nFor NAME" and "\n  NODE" per run)
-// and trace lines into the trace file. Every failure shows its message and
-// ends the program with a fixed exit status; what was written to the
-// database before it is undone from the journal at the next writable open.
+// and trace lines into the trace file, and shows nothing: it returns what
+// became of it, with the message the program shows and the exit status it
+// then ends with. The whole re-ordering is one change of the file: a
+// failure of any kind ends it at once by putting back what was written.
 #pragma once
 
 #include <string>
@@ -16,24 +17,56 @@ namespace kinscope {
 
 class CTEVDatabase;
 
-// Exit statuses of the re-ordering's failures.
-constexpr int kReorderLogStatus = 1000;     // "Error 1000": the log cannot be created
+// Exit statuses of the program after the re-ordering, all below 256 so that
+// a shell sees them as they are. Statuses of 256 and above reach a parent
+// process as their low 8 bits only, so "Error 1000" ends with 100, and the
+// statuses of the re-ordering's own write failures follow it.
+constexpr int kReorderDoneStatus = 0;
 constexpr int kReorderDamageStatus = 8;     // a node, name record or owner cannot be read
 constexpr int kReorderNameTextStatus = 98;  // a name text fails its read or checks
-constexpr int kReorderWriteStatus = 1003;   // the change could not be written: rolled back
+constexpr int kReorderLogStatus = 100;      // "Error 1000": the log cannot be created
+constexpr int kReorderWriteStatus = 103;    // the change could not be written: undone
+constexpr int kReorderLeftStatus = 104;     // stopped, and what it wrote could not be undone:
+                                            // the journal stays for the next open
+// Also kUnknownDateTypeStatus (9, ReorderDate.h) and kOutOfMemoryStatus (5,
+// TextBuffer.h).
+
+// What a re-ordering came to.
+struct ReorderResult {
+  // A cancelled run (to come, with a progress callback) will end as a
+  // failure does: rolled back, with an outcome of its own.
+  enum class Outcome { kDone, kFailed };
+
+  Outcome outcome = Outcome::kDone;
+  // The message to show: its text and title ("Done" and "-*-"; "Error 5"
+  // and "Aborting", ...).
+  std::string text;
+  std::string title;
+  // What follows the text: the cause, what became of the file and of the
+  // log; empty when there is nothing to add.
+  std::string detail;
+  // The exit status the program ends with after the message.
+  int status = kReorderDoneStatus;
+
+  bool Done() const { return outcome == Outcome::kDone; }
+};
 
 // The log's name for the database file `file_name`: up to and including the
 // last "." after the last "/", then "log"; the whole name and ".log" when
 // its last component has no ".".
 std::string ReorderLogName(const std::string& file_name);
 
+// Why the log at `log_name` cannot be replaced: something stands there that
+// is not a regular file of the user's (a link, a folder, another user's
+// file). Empty when nothing stands there or the user's own file does.
+std::string LogRefusal(const std::string& log_name);
+
 // Re-orders every run of identical names of the open database `db`, whose
-// file is `file_name`, as one change of the file (the caller ends it with
-// CommitChange). Returns true when done; false when a write failed (its
-// journal or the file could not be written), no further run then being
-// written and the change left to be rolled back. Ends the program on the
-// failures listed above: the journal then undoes the change at the next
-// writable open.
-bool ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name);
+// file is `file_name`, as one change of the file, and ends that change:
+// committed when done, rolled back at once on any failure (a write, the
+// log, a damaged record, an invalid date, memory). Done() when the change
+// is committed; otherwise the failure, its message saying whether the file
+// is as it was.
+ReorderResult ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name);
 
 }  // namespace kinscope

@@ -13,6 +13,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -208,6 +209,162 @@ class MainWindowTest : public QObject {
       QVERIFY(h_->messages[0].first.contains("was not applied and is left where it is"));
     }
     QVERIFY(std::filesystem::exists(journal));
+  }
+
+  // A journal that is refused, or that could not be removed, stands in the
+  // way of every change: the open says why, the re-ordering is disabled
+  // with a tooltip saying why, and nothing is made before that certain
+  // failure.
+  void journalInTheWay() {
+    const std::string path = WriteDatabase("journal.tev");
+    const std::string journal = kinscope::JournalPath(path);
+    crash::LeaveInterruptedWriteBack(path);
+    const tevwriter::Bytes interrupted = tevwriter::ReadWholeFile(path);
+    const tevwriter::Bytes valid = tevwriter::ReadWholeFile(journal);
+    tevwriter::Bytes damaged = valid;
+    damaged[damaged.size() - 3] ^= 0x40;
+    // The write-back's journal of a larger file.
+    const std::string other = WriteDatabase("other.tev");
+    QVERIFY(tevwriter::TruncateFile(other, static_cast<int64_t>(interrupted.size()) + 4096));
+    crash::LeaveInterruptedWriteBack(other);
+    const tevwriter::Bytes foreign = tevwriter::ReadWholeFile(kinscope::JournalPath(other));
+    struct NoRemoval : kinscope::platform::FileSeam {
+      bool RemoveFile(const std::string&) override {
+        kinscope::platform::RememberError(EACCES);
+        return false;
+      }
+    } no_removal;
+    const struct {
+      const char* what;
+      std::function<void()> make;
+      const char* why;
+      bool undone;
+    } rows[] = {
+        {"a link", [&] { QCOMPARE(::symlink("elsewhere", journal.c_str()), 0); },
+         "it is a symbolic link", false},
+        {"a folder", [&] { QVERIFY(std::filesystem::create_directory(journal)); },
+         "it is not a regular file (a folder, a device or a pipe)", false},
+        {"a damaged page", [&] { crash::PutFile(journal, damaged); },
+         "a page saved in it is damaged (it fails its checksum)", false},
+        {"another file's", [&] { crash::PutFile(journal, foreign); }, "it was made for a file of",
+         false},
+        {"not removable",
+         [&] {
+           crash::PutFile(journal, valid);
+           kinscope::platform::SetSeam(&no_removal);
+         },
+         "it could not be removed (the folder is read-only for you)", true},
+    };
+    int asked = 0;
+    kinscope::seams::SetQuestionHook([&](const QString&, const QString&) { return ++asked > 0; });
+    for (const auto& row : rows) {
+      h_->Reset();
+      std::filesystem::remove_all(journal);
+      crash::PutFile(path, interrupted);
+      row.make();
+      TForm1 form;
+      form.OpenPath(path);
+      kinscope::platform::SetSeam(nullptr);
+      QVERIFY2(h_->messages.size() == 1, row.what);
+      const QString& text = h_->messages[0].first;
+      QVERIFY2(text.contains(row.why), qPrintable(text));
+      QVERIFY2(text.contains(QString::fromStdString(journal)), qPrintable(text));
+      if (row.undone) {
+        QVERIFY2(text.startsWith("An interrupted change was undone"), qPrintable(text));
+      } else {
+        QVERIFY2(text.contains("was not applied and is left where it is"), qPrintable(text));
+        QVERIFY2(text.contains("may hold part of it"), qPrintable(text));
+        QVERIFY2(text.contains(QString::fromStdString(path) + ".<date>-<time>.bak"),
+                 qPrintable(text));
+        QCOMPARE(tevwriter::ReadWholeFile(path), interrupted);
+      }
+      QVERIFY2(!form.ui.btnOrderNames->isEnabled(), row.what);
+      const QString tip = form.ui.btnOrderNames->toolTip();
+      QVERIFY2(tip.startsWith("Nothing can be written to this file while " +
+                              QString::fromStdString(journal) + " stands beside it"),
+               qPrintable(tip));
+      QVERIFY2(tip.contains(row.why), qPrintable(tip));
+      h_->Reset();
+      QCOMPARE(form.ReorderAndReport(), -1);
+      QCOMPARE(asked, 0);
+      QCOMPARE(h_->messages.size(), size_t{1});
+      QVERIFY2(h_->messages[0].first.contains(row.why), qPrintable(h_->messages[0].first));
+      for (const auto& entry : std::filesystem::directory_iterator(dir_->File(""))) {
+        QVERIFY2(entry.path().extension() != ".bak" && entry.path().extension() != ".log",
+                 qPrintable(QString::fromStdString(entry.path().string())));
+      }
+    }
+    kinscope::seams::SetQuestionHook({});
+    std::filesystem::remove_all(journal);
+  }
+
+  // The re-ordering's messages, each with its cause after it, and the exit
+  // status the program then ends with.
+  void reorderMessages() {
+    ::setenv("XDG_STATE_HOME", dir_->File("state").c_str(), 1);
+    kinscope::seams::SetQuestionHook([](const QString&, const QString&) { return true; });
+    crash::FullDiskSeam full_disk(5);
+    crash::FullDiskSeam log_room(0, 10);
+    const struct {
+      const char* what;
+      std::function<void(const std::string& path)> make;  // before the open
+      kinscope::platform::FileSeam* seam;                 // during the re-ordering
+      int status;
+      QString text;  // "PATH" stands for the file's path
+      QString title;
+    } rows[] = {
+        {"done", [](const std::string&) {}, nullptr, 0, "Done", "-*-"},
+        {"the log cut short", [](const std::string&) {}, &log_room, 0,
+         "Done\n\nThe log PATH.log could not be written whole (the disk is full): it lacks some "
+         "of the runs.",
+         "-*-"},
+        {"a full disk", [](const std::string&) {}, &full_disk, 103,
+         "The re-ordering could not be written (the disk is full).\n\nIt was undone: the file is "
+         "as it was before it began.",
+         "Abort"},
+        {"a date of no type",
+         [](const std::string& path) {
+           int64_t at = 0;
+           {
+             kinscope::CTEVDatabase db;
+             QCOMPARE(db.OpenDatabase(path, 1), kinscope::kOpenOk);
+             at = db.LocateRecord(1, 2, 221, 37);
+           }
+           QVERIFY(tevwriter::OverwriteFile(path, at + 64, {7}));
+         },
+         nullptr, 9,
+         "Unknown date type\n\nA date of individual 1 has date type 7, which no date has.\n"
+         "Nothing was changed: the file is as it was before the re-ordering began.",
+         "Error"},
+        {"a link at the log's name",
+         [](const std::string& path) {
+           QCOMPARE(::symlink("elsewhere", (path.substr(0, path.size() - 3) + "log").c_str()), 0);
+         },
+         nullptr, -1,
+         "Error 1000\n\nThe log PATH.log is a link, not a regular file or not yours: it was left "
+         "alone. Nothing was changed.",
+         "Abort"},
+    };
+    for (const auto& row : rows) {
+      h_->Reset();
+      const std::string path = h_->CopySample();
+      const std::string stem = path.substr(0, path.size() - 4);
+      row.make(path);
+      const tevwriter::Bytes before = tevwriter::ReadWholeFile(path);
+      TForm1 form;
+      form.OpenPath(path);
+      QVERIFY2(form.ui.btnOrderNames->isEnabled(), row.what);
+      kinscope::platform::SetSeam(row.seam);
+      const int status = form.ReorderAndReport();
+      kinscope::platform::SetSeam(nullptr);
+      QCOMPARE(status, row.status);
+      QCOMPARE(h_->messages.size(), size_t{1});
+      QCOMPARE(h_->messages[0],
+               Message(QString(row.text).replace("PATH", QString::fromStdString(stem)), row.title));
+      QVERIFY(!std::filesystem::exists(kinscope::JournalPath(path)));
+      if (status != 0) QCOMPARE(tevwriter::ReadWholeFile(path), before);
+    }
+    kinscope::seams::SetQuestionHook({});
   }
 
   // Find lists the index entries under a key and opens the chosen one.
@@ -478,30 +635,79 @@ class MainWindowTest : public QObject {
       recording.OpenPath(path);
       QCOMPARE(h_->messages.size(), size_t{1});
       QCOMPARE(h_->messages[0],
-               Message(QString::asprintf("Open failed.  Error code: %d", EACCES), "Alert!"));
+               Message(QString::asprintf("Open failed.  Error code: %d\n\nYou may not write to "
+                                         "this file (it, or its folder, is read-only). Open it "
+                                         "with kinscope --read-only to look at it.",
+                                         EACCES),
+                       "Alert!"));
       QVERIFY(!recording.isVisible());
     }
     QCOMPARE(tevwriter::ReadWholeFile(path), before);
   }
 
+  // Each failed open with its message and its cause after it.
   void failedOpensEndTheProgram_data() {
     QTest::addColumn<int>("damage");
     QTest::addColumn<QString>("text");
     QTest::newRow("corrupt") << 0 << "TEV file is corrupted.  Open failed.";
-    QTest::newRow("missing") << 1 << QString::asprintf("Open failed.  Error code: %d", ENOENT);
-    QTest::newRow("locked") << 2 << QString::asprintf("Open failed.  Error code: %d", EWOULDBLOCK);
+    QTest::newRow("missing") << 1
+                             << QString::asprintf(
+                                    "Open failed.  Error code: %d\n\nThere is no "
+                                    "such file.",
+                                    ENOENT);
+    QTest::newRow("locked") << 2
+                            << QString::asprintf(
+                                   "Open failed.  Error code: %d\n\nAnother program has the file "
+                                   "open (Kinscope, kinscope-dump or the genealogy program): it "
+                                   "is locked. Close it there first; if the other program only "
+                                   "reads it, open it with kinscope --read-only.",
+                                   EWOULDBLOCK);
+    QTest::newRow("read-only mount")
+        << 3
+        << QString::asprintf(
+               "Open failed.  Error code: %d\n\nThe file is on a read-only disk. "
+               "Open it with kinscope --read-only to look at it.",
+               EROFS);
+    QTest::newRow("journal that cannot be applied")
+        << 4
+        << QString::asprintf(
+               "Open failed.  Error code: %d\n\nThe interrupted change recorded "
+               "in %s could not be undone (Input/output error): the file may "
+               "hold part of it. The journal stays, and the next open for writing "
+               "tries again.",
+               EIO, "JOURNAL");
   }
   void failedOpensEndTheProgram() {
     QFETCH(int, damage);
     QFETCH(QString, text);
     std::string path = WriteDatabase("bad.tev");
     kinscope::CTEVDatabase other;
+    // A read-only mount, and a disk that fails the journal's write-back.
+    struct Refusing : kinscope::platform::FileSeam {
+      int error = 0;
+      kinscope::platform::FileHandle OpenExisting(const std::string& p, bool writable) override {
+        if (error != EROFS || !writable) return FileSeam::OpenExisting(p, writable);
+        kinscope::platform::RememberError(EROFS);
+        return kinscope::platform::kNoFile;
+      }
+      size_t WriteAt(kinscope::platform::FileHandle, int64_t, const void*, size_t) override {
+        kinscope::platform::RememberError(EIO);
+        return 0;
+      }
+    } refusing;
     if (damage == 0) QVERIFY(tevwriter::OverwriteFile(path, 10, {'W'}));
     if (damage == 1) path = dir_->File("absent.tev");
     if (damage == 2) QCOMPARE(other.OpenDatabase(path, 0), 1);
+    if (damage == 3) refusing.error = EROFS;
+    if (damage == 4) {
+      crash::LeaveInterruptedWriteBack(path);
+      text.replace("JOURNAL", QString::fromStdString(kinscope::JournalPath(path)));
+    }
+    if (damage >= 3) kinscope::platform::SetSeam(&refusing);
     TForm1 form;
     form.show();
     form.OpenPath(path);
+    kinscope::platform::SetSeam(nullptr);
     QCOMPARE(h_->messages.size(), size_t{1});
     QCOMPARE(h_->messages[0], Message(text, "Alert!"));
     QCOMPARE(form.Database(), nullptr);

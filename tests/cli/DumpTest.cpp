@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #endif
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -237,6 +238,30 @@ TEST_F(DumpTest, ExitStatuses) {
 
 namespace {
 
+// A file that cannot be opened: the one line says why, in the same words on
+// every system (a sharing violation on Windows is the lock).
+TEST_F(DumpTest, OpenFailuresSayWhy) {
+#ifdef _WIN32
+  constexpr int kLocked = 32;
+#else
+  constexpr int kLocked = EWOULDBLOCK;
+#endif
+  CTEVDatabase writer;
+  const std::string locked = dir_.File("locked.tev");
+  std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, locked);
+  ASSERT_EQ(writer.OpenDatabase(locked, 0), kOpenOk);
+  const std::pair<std::string, std::string> rows[] = {
+      {dir_.File("missing.tev"), "cannot open the file (error 2): there is no such file"},
+      {locked, "cannot open the file (error " + std::to_string(kLocked) +
+                   "): another program has the file open for writing: it is locked"},
+  };
+  for (const auto& [path, why] : rows) {
+    const auto [out, status] = RunDumpOutput(path + " header");
+    EXPECT_EQ(status, dump::kCannotOpen);
+    EXPECT_EQ(out, "kinscope-dump: " + path + ": " + why + "\n");
+  }
+}
+
 // A journal beside the file is a problem of the file: the check names it,
 // reads only, and applies nothing.
 TEST_F(DumpTest, CheckReportsAJournalBesideTheFile) {
@@ -249,7 +274,9 @@ TEST_F(DumpTest, CheckReportsAJournalBesideTheFile) {
   torn[torn.size() - 3] = static_cast<char>(torn[torn.size() - 3] ^ 0x40);
   const std::pair<std::string, const char*> rows[] = {
       {kept, "an interrupted change: opening the file for writing undoes it"},
-      {torn, "not a complete journal"}};
+      {torn,
+       "not applied, and nothing can be written to the file while it stands there: a "
+       "page saved in it is damaged (it fails its checksum)"}};
   for (const auto& [content, reason] : rows) {
     std::ofstream(journal, std::ios::binary | std::ios::trunc) << content;
     const std::string before = Contents(path);

@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QString>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -17,7 +16,6 @@
 #include "CrashSeam.h"
 #include "FamilyFile.h"
 #include "Journal.h"
-#include "Seams.h"
 #include "TraceFile.h"
 
 using namespace kinscope;
@@ -28,7 +26,7 @@ namespace {
 using Change = std::function<bool(CTEVDatabase&)>;
 
 bool Reorder(CTEVDatabase& db) {
-  return ReorderIdenticalNames(db, db.Path()) && db.CommitChange() == 1;
+  return ReorderIdenticalNames(db, db.Path()).Done() && db.CommitChange() == 1;
 }
 
 bool WriteBack(CTEVDatabase& db) {
@@ -46,13 +44,10 @@ class CrashTest : public ::testing::Test {
   void SetUp() override {
     ::setenv("XDG_STATE_HOME", dir_.File("state").c_str(), 1);
     CloseTraceForTesting();
-    seams::SetMessageHook(
-        [this](const QString& text, const QString&) { messages_.push_back(text.toStdString()); });
   }
   void TearDown() override {
     platform::SetSeam(nullptr);
     CloseTraceForTesting();
-    seams::SetMessageHook({});
   }
 
   // Puts `before` at path_ and runs `change` on it under `seam`.
@@ -123,7 +118,6 @@ class CrashTest : public ::testing::Test {
 
   TempDir dir_;
   std::string path_ = dir_.File("crash.tev");
-  std::vector<std::string> messages_;
 };
 
 TEST_F(CrashTest, EveryWriteOfAChangeCanBeInterrupted) {
@@ -224,8 +218,55 @@ TEST_F(CrashTest, AProcessKilledAtTwentyPointsLosesNothing) {
   EXPECT_GT(killed, kPoints / 2);
 }
 
-// A file-size limit stands in for a full disk: writes past it fail.
-TEST_F(CrashTest, AFullDiskLeavesTheFileAsItWas) {
+// The disk fills at each write of a re-ordering in turn: right after the
+// failed run the file is as it was and no journal is left, and the message
+// says so. Only a disk that fills at the journal's last write, when the
+// change is whole and synced, lets it end committed (its journal removed).
+TEST_F(CrashTest, AFullDiskAtEveryWriteIsUndoneAtOnce) {
+  const struct {
+    const char* what;
+    Bytes before;
+  } cases[] = {{"the sample", *crash::ReadFile(KINSCOPE_SAMPLE_DB)},
+               {"many runs of identical names", ManyRuns(9, 3)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    crash::FullDiskSeam counter(0);
+    ASSERT_TRUE(Run(c.before, Reorder, &counter));
+    const Bytes after = *crash::ReadFile(path_);
+    int undone = 0;
+    for (int64_t k = 1; k <= counter.Writes(); ++k) {
+      crash::PutFile(path_, c.before);
+      crash::FullDiskSeam full(k);
+      platform::SetSeam(&full);
+      // Looked at with the file still open, as the program leaves it when it
+      // ends right after its message.
+      CTEVDatabase db;
+      ASSERT_EQ(db.OpenDatabase(path_, 0), kOpenOk);
+      const ReorderResult result = ReorderIdenticalNames(db, path_);
+      platform::SetSeam(nullptr);
+      const std::string where = "full at write " + std::to_string(k);
+      EXPECT_FALSE(platform::Exists(JournalPath(path_))) << where;
+      if (result.Done()) {
+        EXPECT_EQ(*crash::ReadFile(path_), after) << where;
+        continue;
+      }
+      ++undone;
+      EXPECT_EQ(*crash::ReadFile(path_), c.before) << where;
+      EXPECT_EQ(result.status, kReorderWriteStatus) << where;
+      EXPECT_EQ(result.text, "The re-ordering could not be written (the disk is full).") << where;
+      EXPECT_EQ(result.detail, "It was undone: the file is as it was before it began.") << where;
+    }
+    std::printf("%s: a full disk at each of %lld writes, %d undone at once\n", c.what,
+                static_cast<long long>(counter.Writes()), undone);
+    EXPECT_EQ(undone, counter.Writes() - 1);
+  }
+}
+
+// A file-size limit: writes past it fail, so the journal's records, or the
+// index nodes, cannot be written. When nothing was written the file is as it
+// was at once; when the limit keeps the rollback's own writes out too, the
+// message says so, the journal stays, and the next open puts the file back.
+TEST_F(CrashTest, AFileSizeLimitLeavesTheFileAsItWas) {
   const Bytes before = ManyRuns(6, 3);
   crash::PutFile(path_, before);
   int64_t node_page = 0;
@@ -239,9 +280,11 @@ TEST_F(CrashTest, AFullDiskLeavesTheFileAsItWas) {
   struct Row {
     const char* what;
     rlim_t limit;
-  } rows[] = {{"no room for the journal's first record", 1000},
-              {"no room for its second", 2 * JournalWriter::kPage},
-              {"the journal fits, the index nodes do not", static_cast<rlim_t>(node_page)}};
+    int status;
+  } rows[] = {{"no room for the journal's first record", 1000, kReorderWriteStatus},
+              {"no room for its second", 2 * JournalWriter::kPage, kReorderLeftStatus},
+              {"the journal fits, the index nodes do not", static_cast<rlim_t>(node_page),
+               kReorderLeftStatus}};
   ::signal(SIGXFSZ, SIG_IGN);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -251,21 +294,23 @@ TEST_F(CrashTest, AFullDiskLeavesTheFileAsItWas) {
     rlimit low = old;
     low.rlim_cur = row.limit;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
-    bool written = true;
-    int committed = 1;
+    ReorderResult result;
     {
       CTEVDatabase db;
-      if (db.OpenDatabase(path_, 0) == kOpenOk) {
-        written = ReorderIdenticalNames(db, path_);
-        // Putting pages back overwrites what the file holds: a full disk
-        // lets that through, a file-size limit would not.
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        committed = db.CommitChange();
-      }
+      if (db.OpenDatabase(path_, 0) == kOpenOk) result = ReorderIdenticalNames(db, path_);
     }
     ::setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_FALSE(written);
-    EXPECT_EQ(committed, 0);
+    EXPECT_EQ(result.status, row.status);
+    EXPECT_EQ(result.text, "The re-ordering could not be written (the disk is full).");
+    EXPECT_EQ(platform::Exists(JournalPath(path_)), row.status == kReorderLeftStatus);
+    if (row.status == kReorderLeftStatus) {
+      EXPECT_NE(result.detail.find("the next time the file is opened for writing"),
+                std::string::npos)
+          << result.detail;
+      CTEVDatabase db;
+      ASSERT_EQ(db.OpenDatabase(path_, 0), kOpenOk);
+      EXPECT_TRUE(db.Recovered());
+    }
     EXPECT_EQ(*crash::ReadFile(path_), before);
     EXPECT_FALSE(platform::Exists(JournalPath(path_)));
   }
@@ -341,8 +386,10 @@ TEST_F(CrashTest, JournalsThatAreNotApplied) {
     // be written while it stands there.
     EXPECT_EQ(platform::Exists(journal), row.state == JournalState::kInvalid);
     if (row.state == JournalState::kInvalid) {
-      EXPECT_FALSE(ReorderIdenticalNames(db, path_));
-      EXPECT_EQ(db.CommitChange(), 0);
+      const ReorderResult result = ReorderIdenticalNames(db, path_);
+      EXPECT_EQ(result.status, kReorderWriteStatus);
+      EXPECT_EQ(result.text, "The re-ordering could not be written (" + journal +
+                                 " stands in the way of the journal).");
       EXPECT_EQ(*crash::ReadFile(path_), interrupted);
     }
   }

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The identical-name re-ordering on files built with our writer: runs put in
 // birth order with the index kept sorted, the log, the trace lines, the
-// walk on degenerate and damaged trees, and every failure's exit status.
+// walk on degenerate and damaged trees, and every failure's message and exit
+// status, the file then as it was.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QString>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -20,10 +20,11 @@
 
 #include "Backup.h"
 #include "Coding.h"
+#include "CrashSeam.h"
+#include "Journal.h"
 #include "NameKeys.h"
 #include "ReorderCheck.h"
 #include "SameNameReorder.h"
-#include "Seams.h"
 #include "TEVDatabase.h"
 #include "FamilyFile.h"
 #include "TempDir.h"
@@ -43,11 +44,11 @@ class SameNameReorderTest : public ::testing::Test {
   void SetUp() override {
     ::setenv("XDG_STATE_HOME", state_.File("state").c_str(), 1);
     CloseTraceForTesting();
-    seams::SetMessageHook([](const QString& text, const QString& title) {
-      std::fprintf(stderr, "message: %s / %s\n", qPrintable(text), qPrintable(title));
-    });
   }
-  void TearDown() override { CloseTraceForTesting(); }
+  void TearDown() override {
+    platform::SetSeam(nullptr);
+    CloseTraceForTesting();
+  }
   std::string Trace() const { return Contents(state_.File("state") + "/kinscope/tev5x.txt"); }
   TempDir state_;
 };
@@ -156,13 +157,14 @@ TEST_F(SameNameReorderTest, LogNamesAndBackups) {
 
   Family family({{"A /B/", 1}});
   std::string error;
-  const std::string first = BackupDatabase(*family.db_, 0, error);
-  const std::string second = BackupDatabase(*family.db_, 0, error);
-  ASSERT_FALSE(first.empty()) << error;
-  EXPECT_NE(first, second);  // never over an existing copy
+  const platform::LocalTime now{1901, 1, 2, 1, 0, 0, 5, 0};
+  const std::string first = BackupDatabase(*family.db_, now, error);
+  const std::string second = BackupDatabase(*family.db_, now, error);
+  ASSERT_EQ(first, family.path_ + ".19010101-000005.bak") << error;
+  EXPECT_EQ(second, family.path_ + ".19010101-000005-2.bak");  // never over an existing copy
   EXPECT_EQ(Contents(first), Contents(family.path_));
   CTEVDatabase closed;
-  EXPECT_TRUE(BackupDatabase(closed, 0, error).empty());
+  EXPECT_TRUE(BackupDatabase(closed, now, error).empty());
 }
 
 // The walk keeps its own stack: a chain far deeper than a recursive walk
@@ -209,49 +211,75 @@ TEST_F(SameNameReorderTest, ADegenerateChainDoesNotExhaustTheStack) {
   EXPECT_EQ(Contents(dir.File("chain.log")), "");
 }
 
-// Damage that ends the program, each with its message and exit status.
+// Damage that stops the re-ordering, each with its message and the exit
+// status the program ends with; the file is then as it was, the runs
+// already written undone.
 struct Damage {
   const char* what;
   int status;
-  const char* message;
+  const char* text;  // a part of the message's text
+  const char* title;
   void (*harm)(Family&);
 };
 
-TEST_F(SameNameReorderTest, FailuresEndTheProgram) {
+TEST_F(SameNameReorderTest, FailuresAreReportedAndUndone) {
   const Damage cases[] = {
-      {"empty tree", 8, "Error 5 / Aborting",
+      {"empty tree", 8, "Error 5", "Aborting",
        [](Family& f) { f.db_->SetHeaderI32(kHdrRootNode2, 0); }},
-      {"root marked not in the tree", 8, "Error 6 / Aborting",
+      {"root marked not in the tree", 8, "Error 6", "Aborting",
        [](Family& f) { f.db_->SetNodeLink(f.db_->HeaderI32(kHdrRootNode2), -1, kParentLink); }},
-      {"a cycle", 8, "reached a second time.* / Aborting",
+      {"a cycle", 8, "is reached a second time", "Aborting",
        [](Family& f) { f.db_->SetNodeLink(2, 1, kGreaterLink); }},
-      {"name outside the bounds", 98, "index node [0-9]+ .* / Aborting",
+      {"name outside the bounds", 98, "cannot be read or fails its checks", "Aborting",
        [](Family& f) { f.db_->SetHeaderI32(kHdrIndividBound, 0); }},
-      {"owner is not an individual", 8, "Unexpected type in name record / Error 649",
+      {"owner is not an individual", 8, "Unexpected type in name record", "Error 649",
        [](Family& f) { f.db_->WriteAt(f.names_[0] + 12, std::vector<uint8_t>{2}.data(), 1); }},
-      {"owner cannot be read", 8, "Error 1010 / Abort",
+      {"owner of the second run cannot be read, the first run written", 8, "Error 1010", "Abort",
        [](Family& f) {
-         f.db_->WriteAt(f.names_[1] + 8, std::vector<uint8_t>{50, 0, 0, 0}.data(), 4);
+         f.db_->WriteAt(f.names_[3] + 8, std::vector<uint8_t>{50, 0, 0, 0}.data(), 4);
        }},
-      {"invalid date type", 9, "Unknown date type / Error",
+      {"invalid date type", 9, "Unknown date type", "Error",
        [](Family& f) {
          IndividImage p{};
          f.db_->LoadIndivid(p, 1);
          p[64] = 7;
          f.db_->WriteRecord(p.data(), 221, 1, 2, 37);
        }},
-      // Exit statuses are 8 bits wide here: 1000 reaches the parent as 232.
-      {"log cannot be created", 1000 & 0xff, "Error 1000 / Abort",
+      {"log cannot be created", 100, "Error 1000", "Abort",
        [](Family& f) { f.path_ = f.dir_.File("no/such/folder/family.tev"); }},
   };
   for (const Damage& c : cases) {
     SCOPED_TRACE(c.what);
-    Family family({{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}});
+    Family family({{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}, {"Bo /Ng/", 1890}, {"Bo /Ng/", 1850}});
     family.db_->SetHeaderI32(kHdrIndividBound, 100);
     c.harm(family);
-    EXPECT_EXIT(family.Reorder(), ::testing::ExitedWithCode(c.status),
-                std::string("message: .*") + c.message);
+    ASSERT_EQ(family.db_->CommitChange(), 1);
+    const std::string before = Contents(family.db_->Path());
+    const ReorderResult result = family.Reorder();
+    EXPECT_FALSE(result.Done());
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_NE(result.text.find(c.text), std::string::npos) << result.text;
+    EXPECT_EQ(result.title, c.title);
+    EXPECT_NE(result.detail.find("Nothing was changed"), std::string::npos) << result.detail;
+    EXPECT_EQ(Contents(family.db_->Path()), before);
+    EXPECT_FALSE(platform::Exists(JournalPath(family.db_->Path())));
   }
+}
+
+// A log that could not be written whole is reported; the re-ordering is
+// done all the same.
+TEST_F(SameNameReorderTest, ALogCutShortIsReported) {
+  Family family({{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}});
+  crash::FullDiskSeam full(0, 10);
+  platform::SetSeam(&full);
+  const ReorderResult result = family.Reorder();
+  platform::SetSeam(nullptr);
+  EXPECT_TRUE(result.Done());
+  EXPECT_EQ(family.Log(), "\nFor Ann /");
+  EXPECT_EQ(result.detail, "The log " + family.dir_.File("family.log") +
+                               " could not be written whole (the disk is full): it lacks some "
+                               "of the runs.");
+  EXPECT_EQ(family.Order(), (std::vector<int32_t>{2, 1}));
 }
 
 // An existing log is replaced only when it is a regular file of the user's;
@@ -292,8 +320,10 @@ TEST_F(SameNameReorderTest, AnExistingLogIsReplacedOnlyWhenItIsTheUsersOwn) {
     std::ofstream(target) << "not for the log";
     row.make(log, target);
     if (row.refused) {
-      EXPECT_EXIT(family.Reorder(), ::testing::ExitedWithCode(1000 & 0xff),
-                  "message: Error 1000.*left alone");
+      const ReorderResult result = family.Reorder();
+      EXPECT_EQ(result.status, kReorderLogStatus);
+      EXPECT_EQ(result.text, "Error 1000");
+      EXPECT_NE(result.detail.find("left alone"), std::string::npos) << result.detail;
     } else {
       family.Reorder();
       EXPECT_EQ(family.Log(), "\nFor Ann /Lee/\n  2\n  1");

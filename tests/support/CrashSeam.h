@@ -1,19 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A file seam that acts out a crash: it counts the writes of the database
-// and its journal (positioned writes and removals) and, right after the
-// k-th, takes down what the disk would hold if the power failed then. The
-// run goes on unharmed, so the program under test sees a consistent file;
-// the test then puts the crash's files in place and opens them again.
+// File seams that act out a crash and a full disk.
 //
-// What the disk holds: every file as it was last synced, plus its writes
-// since that sync either all kept, all dropped, or torn (each one's first
-// half landed). Syncs are not passed on: the seam itself is the model of
-// what is durable, and the sweep stays fast.
+// CrashSeam counts the writes of the database and its journal (positioned
+// writes and removals) and, right after the k-th, takes down what the disk
+// would hold if the power failed then. The run goes on unharmed, so the
+// program under test sees a consistent file; the test then puts the crash's
+// files in place and opens them again. What the disk holds: every file as it
+// was last synced, plus its writes since that sync either all kept, all
+// dropped, or torn (each one's first half landed). Syncs are not passed on:
+// the seam itself is the model of what is durable, and the sweep stays fast.
+//
+// FullDiskSeam fills the disk at the k-th positioned write.
 #pragma once
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -141,6 +145,70 @@ class CrashSeam : public kinscope::platform::FileSeam {
   std::map<std::string, std::vector<Pending>> pending_;
   std::map<Mode, Disk> disks_;
 };
+
+// A disk that fills up at positioned write `full_at` (1 for the first; 0
+// never): that write lands its first half and fails with "no space"; every
+// later write lands only what lies within the file's size, failing when it
+// would make the file grow, as a full disk does. Appends (the log) may add
+// `append_room` bytes in all (-1: no limit) before they fail the same way.
+// Syncs are not passed on.
+class FullDiskSeam : public kinscope::platform::FileSeam {
+ public:
+  explicit FullDiskSeam(int64_t full_at, int64_t append_room = -1)
+      : full_at_(full_at), append_room_(append_room) {}
+
+  size_t WriteAt(kinscope::platform::FileHandle file, int64_t offset, const void* buffer,
+                 size_t count) override {
+    ++writes_;
+    if (full_at_ == 0 || writes_ < full_at_) return FileSeam::WriteAt(file, offset, buffer, count);
+    const int64_t room = std::max<int64_t>(kinscope::platform::FileSize(file) - offset, 0);
+    size_t lands = std::min(count, static_cast<size_t>(room));
+    if (writes_ == full_at_) lands = std::min(lands, count / 2);
+    if (lands == count) return FileSeam::WriteAt(file, offset, buffer, count);
+    const size_t written = lands > 0 ? FileSeam::WriteAt(file, offset, buffer, lands) : 0;
+    kinscope::platform::RememberError(ENOSPC);
+    return written;
+  }
+  size_t Append(kinscope::platform::FileHandle file, const void* buffer, size_t count) override {
+    if (append_room_ < 0) return FileSeam::Append(file, buffer, count);
+    const size_t lands = std::min(count, static_cast<size_t>(append_room_));
+    append_room_ -= static_cast<int64_t>(lands);
+    const size_t written = lands > 0 ? FileSeam::Append(file, buffer, lands) : 0;
+    if (written < count) kinscope::platform::RememberError(ENOSPC);
+    return written;
+  }
+  bool Sync(kinscope::platform::FileHandle) override { return true; }
+  bool SyncFolder(const std::string&) override { return true; }
+
+  // The positioned writes asked for so far.
+  int64_t Writes() const { return writes_; }
+
+ private:
+  int64_t full_at_;
+  int64_t append_room_;
+  int64_t writes_ = 0;
+};
+
+// Leaves the database at `path` as a crash right after the last write of
+// `change` leaves it, its journal beside it: `change` runs on the file open
+// for writing, and its end then can neither write, spend nor remove the
+// journal.
+inline void LeaveInterruptedChange(const std::string& path,
+                                   const std::function<void(kinscope::CTEVDatabase&)>& change) {
+  struct Stuck : kinscope::platform::FileSeam {
+    size_t WriteAt(kinscope::platform::FileHandle, int64_t, const void*, size_t) override {
+      return 0;
+    }
+    bool RemoveFile(const std::string&) override { return false; }
+  } stuck;
+  {
+    kinscope::CTEVDatabase db;
+    if (db.OpenDatabase(path, 0) != kinscope::kOpenOk) return;
+    change(db);
+    kinscope::platform::SetSeam(&stuck);
+  }
+  kinscope::platform::SetSeam(nullptr);
+}
 
 // Leaves the database at `path` as a crash in its header write-back leaves
 // it: bytes 0 to 3 first set to "499", then the write-back interrupted right

@@ -82,7 +82,7 @@ class Family {
     EXPECT_TRUE(report.Sound());
     return report.order;
   }
-  void Reorder() { ReorderIdenticalNames(*db_, path_); }
+  ReorderResult Reorder() { return ReorderIdenticalNames(*db_, path_); }
   std::string Log() const { return Contents(dir_.File("family.log")); }
 
   TempDir dir_;
