@@ -12,38 +12,45 @@ set -euo pipefail
 cd "$1"
 
 # Headers of the layers that need Qt.
-qt_headers=$(find src/app src/seams src/records -name '*.h' -printf '%f\n')
-for form in src/fields/*.ui; do qt_headers+=$'\n'"$(basename "${form%.ui}").h"; done
+qt_headers=$(find src/app src/seams src/records -name '*.h' -printf '%f\n'
+             for form in src/fields/*.ui; do echo "$(basename "${form%.ui}").h"; done)
 
 files=()
-for f in $(find src/db src/fields src/reorder src/gedcom src/cli src/trace -type f \
-             \( -name '*.cpp' -o -name '*.h' \) | sort); do
-  base="${f%.*}"
-  [ -e "$base.ui" ] && continue  # a window of the fields: Qt on purpose
+while IFS= read -r f; do
+  [ -e "${f%.*}.ui" ] && continue  # a window of the fields: Qt on purpose
   files+=("$f")
-done
+done < <(find src/db src/fields src/reorder src/gedcom src/cli src/trace -type f \
+           \( -name '*.cpp' -o -name '*.h' \) | sort)
 
-failures=()
-for f in "${files[@]}"; do
-  # Code only: // comments and string literals dropped.
-  code=$(sed -e 's://.*$::' -e 's/"[^"]*"/""/g' "$f")
-  while IFS= read -r include; do
-    name=$(sed -E 's/^#\s*include\s*[<"]([^>"]+)[>"].*/\1/' <<<"$include")
-    if [[ "$name" =~ ^Q[A-Za-z]*(/|$) || "$name" =~ ^Qt || "$name" == ui_* ]] ||
-       grep -qxF "$(basename "$name")" <<<"$qt_headers"; then
-      failures+=("$f: includes <$name>")
-    fi
-  done < <(grep -E '^\s*#\s*include' "$f" || true)
-  # The calls, in the code without its includes and /* */ comments.
-  while IFS= read -r call; do
-    failures+=("$f:${call%%:*}: calls ${call#*:}")
-  done < <(sed -E -e 's:/\*.*\*/::g' -e 's/^\s*#\s*include.*//' <<<"$code" |
-             grep -noE '(^|[^.>[:alnum:]_])(std::)?(_?exit|_Exit|quick_exit|abort)\s*\(' || true)
-done
+# One pass over every file: the includes, then the calls in the code with its
+# comments, string literals and includes taken out.
+failures=$(QT_HEADERS="$qt_headers" perl -e '
+  my %qt = map { $_ => 1 } split /\n/, $ENV{QT_HEADERS};
+  for my $f (@ARGV) {
+    open my $in, "<", $f or die "$f: $!";
+    my $text = do { local $/; <$in> };
+    # Block comments go, their line breaks kept so that lines keep their numbers.
+    $text =~ s{/\*(.*?)\*/}{ "\n" x (() = $1 =~ /\n/g) }gse;
+    my $n = 0;
+    for my $line (split /\n/, $text, -1) {
+      ++$n;
+      if ($line =~ /^\s*#\s*include\s*[<"]([^>"]+)[>"]/) {
+        my $name = $1;
+        (my $base = $name) =~ s{.*/}{};
+        print "$f: includes <$name>\n"
+          if $name =~ m{^Q[A-Za-z]*(/|$)} || $name =~ /^Qt/ || $name =~ /^ui_/ || $qt{$base};
+        next;
+      }
+      $line =~ s{//.*$}{};
+      $line =~ s{"(\\.|[^"\\])*"}{""}g;
+      print "$f:$n: calls $1\n"
+        while $line =~ /(?:^|[^.>\w])((?:std::)?(?:_?exit|_Exit|quick_exit|abort)\s*\()/g;
+    }
+  }' "${files[@]}")
 
-if [ "${#failures[@]}" -gt 0 ]; then
+if [ -n "$failures" ]; then
   echo "FAILED: a layer below the windows uses Qt or ends the process:"
-  printf '  %s\n' "${failures[@]}"
+  sed 's/^/  /' <<<"$failures"
   exit 1
 fi
 echo "ok: ${#files[@]} files of the Qt-free layers use no Qt and leave the process alone"
