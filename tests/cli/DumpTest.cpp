@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -256,7 +257,9 @@ TEST_F(DumpTest, OpenFailuresSayWhy) {
                    "): another program has the file open for writing: it is locked"},
   };
   for (const auto& [path, why] : rows) {
-    const auto [out, status] = RunDumpOutput(path + " header");
+    auto [out, status] = RunDumpOutput(path + " header");
+    // Standard error is a text stream on Windows: its line ends are CR LF.
+    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
     EXPECT_EQ(status, dump::kCannotOpen);
     EXPECT_EQ(out, "kinscope-dump: " + path + ": " + why + "\n");
   }
