@@ -143,17 +143,30 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
   }
 }
 
-// A progress callback that says stop ends the check at that step.
+// The progress counts the records and index nodes the check reads: it only
+// goes forwards, and on a sound file it reaches the total it gave. A
+// callback that says stop ends the check there, with no call after it.
 TEST_F(DumpTest, CheckStopsWhenAsked) {
-  int last = -1;
-  const CheckReport r = CheckDatabase(db_, path_, [&last](int done, int total) {
-    EXPECT_LT(done, total);
-    last = done;
-    return done < 3;
-  });
-  EXPECT_TRUE(r.cancelled);
-  EXPECT_EQ(last, 3);
-  EXPECT_EQ(CheckSummary(r), "stopped: no problems found so far");
+  for (const int stop_at : {0, 1, 3}) {  // 0: never
+    int calls = 0;
+    int last = -1;
+    int last_total = 0;
+    const CheckReport r = CheckDatabase(db_, path_, [&](int done, int total) {
+      EXPECT_LT(done, total);
+      EXPECT_GE(done, last);
+      last = done;
+      last_total = total;
+      return ++calls != stop_at;
+    });
+    EXPECT_EQ(r.cancelled, stop_at != 0);
+    if (stop_at == 0) {
+      EXPECT_EQ(last, last_total - 1);
+      EXPECT_GT(last, 512);  // a page of slots of each of six tables, and the nodes
+    } else {
+      EXPECT_EQ(calls, stop_at);
+      EXPECT_EQ(CheckSummary(r), "stopped: no problems found so far");
+    }
+  }
 }
 
 // Runs the program with `args`, its standard output (and error, with
