@@ -388,9 +388,10 @@ int64_t IndexNodeCount(const CTEVDatabase& db) {
 }
 
 int64_t FileSizeOf(const CTEVDatabase& db) {
-  // The first offset with no byte, by bisection over 0 to 2^32.
-  int64_t low = 0;                  // a byte lies before it (or it is 0)
-  int64_t high = int64_t{1} << 32;  // no byte lies at it or after
+  // The first offset with no byte, by bisection over 0 to 2^32: the file
+  // holds at least `low` bytes, and fewer than `high`.
+  int64_t low = 0;
+  int64_t high = int64_t{1} << 32;
   uint8_t byte = 0;
   if (db.ReadAt(high - 1, &byte, 1) == 1) return high;
   while (high - low > 1) {
@@ -398,7 +399,7 @@ int64_t FileSizeOf(const CTEVDatabase& db) {
     if (db.ReadAt(mid - 1, &byte, 1) == 1) low = mid;
     else high = mid;
   }
-  return db.ReadAt(0, &byte, 1) == 1 ? high : 0;
+  return low;
 }
 
 FileMap ReadFileMap(const CTEVDatabase& db) {

@@ -143,6 +143,23 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
   }
 }
 
+// The check reads the size of the file to the byte: its last page cut by a
+// byte lies past the end of the file; a page begun after it is no damage.
+TEST_F(DumpTest, CheckKnowsTheFileSizeToTheByte) {
+  const auto whole = static_cast<int64_t>(std::filesystem::file_size(path_));
+  for (const int64_t cut : {int64_t{-kPageSize}, int64_t{-1}, int64_t{0}, int64_t{1}}) {
+    const std::string path = dir_.File("cut" + std::to_string(cut + kPageSize) + ".tev");
+    std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path);
+    ASSERT_TRUE(tevwriter::TruncateFile(path, whole + cut));
+    CTEVDatabase db;
+    ASSERT_EQ(db.OpenDatabase(path, 1), kOpenOk);
+    EXPECT_EQ(FileSizeOf(db), whole + cut);
+    const dump::Result r = dump::Check(db);
+    EXPECT_EQ(r.status, cut < 0 ? dump::kProblems : dump::kOk) << cut;
+    EXPECT_EQ(r.doc.dump().find("past the end of the file") != std::string::npos, cut < 0) << cut;
+  }
+}
+
 // The progress counts the records and index nodes the check reads: it only
 // goes forwards, and on a sound file it reaches the total it gave. A
 // callback that says stop ends the check there, with no call after it.
