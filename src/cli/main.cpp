@@ -16,7 +16,7 @@
 #include "Messages.h"
 #include "PlatformFile.h"
 #include "Progress.h"
-#include "RecordTypes.h"
+#include "RecordRegistry.h"
 #include "TEVDatabase.h"
 
 using namespace kinscope;
@@ -82,7 +82,7 @@ std::string RecordTypes() {
   std::string types;
   size_t line = 0;
   for (int32_t code = 0; code < kRecordTypeCount; ++code) {
-    const std::string type = std::to_string(code) + " " + kRecordTypeNames[code];
+    const std::string type = std::to_string(code) + " " + RecordTypeName(code);
     if (code > 0) types += line + type.size() + 2 > 44 ? ",\n" : ", ";
     if (types.empty() || types.back() == '\n') line = 0;
     else line += 2;
