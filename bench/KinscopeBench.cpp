@@ -374,8 +374,10 @@ Reads* g_recorded_reads = nullptr;
 }  // namespace
 
 // Every pread of the process, the engine's included, passes here on its way
-// to the system, so that the reads an operation makes can be noted.
-extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) noexcept {
+// to the system, so that the reads an operation makes can be noted. Declared
+// as the C library declares it, with no exception specification (a
+// cancellation point may unwind), so that g++ and clang++ both take it.
+extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
   if (g_recorded_reads != nullptr)
     g_recorded_reads->emplace_back(offset, static_cast<uint32_t>(count));
   return static_cast<ssize_t>(::syscall(SYS_pread64, fd, buffer, count, offset));

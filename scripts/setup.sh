@@ -3,7 +3,8 @@
 # the build needs when any is missing, then configures and builds into the
 # folder given as the first argument, with any further CMake arguments.
 # Runs on its own too: bash scripts/setup.sh BUILD_DIR [CMAKE ARGS...]
-# SETUP_EXTRA_PACKAGES names further packages (the fuzz build's clang);
+# SETUP_EXTRA_PACKAGES names further packages (the clang of the sanitizer
+# and fuzz builds);
 # SETUP_TARGETS limits the build to those targets, SETUP_JOBS sets its jobs.
 set -euo pipefail
 setup_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -16,9 +17,15 @@ packages=(cmake make g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev 
           # the Perl GEDCOM module whose 5.5.1 grammar checks every export
           gramps libgedcom-perl
           fonts-dejavu-core fonts-liberation
+          # the benchmarks, built by every build and run by scripts/bench
+          libbenchmark-dev
+          # the manual pages made from --help, and their reader
+          help2man man-db
+          # the shell the completion of kinscope-dump is tested in
+          bash-completion
           # the validators of the installed files and the Debian package's tools
           desktop-file-utils appstream libxml2-utils shared-mime-info xdg-utils
-          libfile-mimeinfo-perl dpkg-dev file)
+          libfile-mimeinfo-perl dpkg-dev file lintian)
 # shellcheck disable=SC2206
 packages+=(${SETUP_EXTRA_PACKAGES:-})
 

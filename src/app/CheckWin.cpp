@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QProgressDialog>
+#include <QScrollBar>
 #include <QTableWidgetItem>
 #include <cstring>
 #include <optional>
@@ -54,7 +55,10 @@ TCheckWin::TCheckWin(QWidget* owner, TRecordHost& host) : QDialog(owner), host_(
   connect(ui.twFindings, &QTableWidget::cellDoubleClicked, this,
           [this](int row, int) { OpenRow(row); });
   connect(map, &TFileMapView::PageClicked, this, &TCheckWin::OpenPage);
-  connect(ui.sbZoom, qOverload<int>(&QSpinBox::valueChanged), map, &TFileMapView::SetCellSize);
+  connect(ui.sbZoom, qOverload<int>(&QSpinBox::valueChanged), this, [this](int pixels) {
+    map->SetCellSize(pixels);
+    FitMapPane();
+  });
   connect(ui.btnSavePng, &QPushButton::clicked, this, &TCheckWin::SaveMap);
 }
 
@@ -89,7 +93,20 @@ void TCheckWin::ShowReport(CheckReport report, FileMap file_map) {
   map->SetMap(std::move(file_map), std::move(problems));
   ui.sbZoom->setMaximum(map->MaxCellSize());
   map->SetCellSize(ui.sbZoom->value());
+  FitMapPane();
+  ui.lblPastEnd->setText(TFileMapView::PastTheEnd(map->Map()));
   ui.lblLegend->setText(map->Legend());
+}
+
+void TCheckWin::FitMapPane() {
+  // No taller than the map and a scroll bar below it, under the map's tools:
+  // the splitter gives the rest to the list.
+  const int frame = 2 * ui.saMap->frameWidth();
+  const int scroll = map->height() + frame + ui.saMap->horizontalScrollBar()->sizeHint().height();
+  ui.saMap->setMaximumHeight(scroll);
+  const QMargins margins = ui.mapColumn->contentsMargins();
+  ui.mapPane->setMaximumHeight(margins.top() + ui.mapTools->sizeHint().height() +
+                               ui.mapColumn->spacing() + scroll + margins.bottom());
 }
 
 void TCheckWin::OpenRow(int row) {

@@ -52,6 +52,9 @@ class TCheckWin : public QDialog {
   // A modal byte view of the 16 file bytes at `offset`.
   void OpenBytes(int64_t offset, const QString& where);
   void SaveMap();
+  // Makes the map's pane no taller than the map, so that a small file's
+  // map leaves the room to the list.
+  void FitMapPane();
 
   TRecordHost& host_;
   CheckReport report_;

@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <QStringList>
 #include <algorithm>
 #include <array>
 
@@ -16,9 +17,65 @@ QRgb Pale(QColor c) {
   return qRgb((c.red() + 2 * 255) / 3, (c.green() + 2 * 255) / 3, (c.blue() + 2 * 255) / 3);
 }
 
-int RegionHeight(int cell) { return TFileMapView::kRows * cell + TFileMapView::kGap; }
+// The height a region takes at `cell` pixels a page when `pages` of it are
+// drawn: its rows, at least its name's height, and the room below.
+int RegionHeight(int pages, int cell) {
+  const int rows = (pages + TFileMapView::kColumns - 1) / TFileMapView::kColumns;
+  return std::max(rows * cell, TFileMapView::kLabelHeight) + TFileMapView::kGap;
+}
+
+int MapHeight(const std::vector<int>& drawn, int cell) {
+  int height = 0;
+  for (int pages : drawn) height += RegionHeight(pages, cell);
+  return height;
+}
+
+// The pages of region `region` that lie at least partly inside a file of
+// `file_size` bytes.
+int PagesInside(int64_t file_size, int region) {
+  const int64_t base = kRegionBase + region * kRegionSize;
+  return static_cast<int>(
+      std::clamp<int64_t>((file_size - base + kPageSize - 1) / kPageSize, 0, kPageSize));
+}
 
 }  // namespace
+
+std::vector<int> TFileMapView::DrawnPages(const FileMap& map) {
+  std::vector<int> drawn(map.regions.size(), 0);
+  for (size_t r = 0; r < map.regions.size(); ++r) {
+    const std::vector<MapPage>& pages = map.regions[r];
+    if (pages.empty()) continue;
+    int end = std::max(1, PagesInside(map.file_size, static_cast<int>(r)));
+    for (int p = kPageSize - 1; p >= end; --p) {
+      if (pages[static_cast<size_t>(p)].byte != 0) {
+        end = p + 1;
+        break;
+      }
+    }
+    drawn[r] = end;
+  }
+  return drawn;
+}
+
+QString TFileMapView::PastTheEnd(const FileMap& map) {
+  QStringList parts;
+  const int regions = static_cast<int>(map.regions.size());
+  for (int r = 0; r < regions;) {
+    const int past = kPageSize - PagesInside(map.file_size, r);
+    int last = r;
+    while (last + 1 < regions && kPageSize - PagesInside(map.file_size, last + 1) == past) ++last;
+    if (past > 0) {
+      const QString pages =
+          past == 1 ? QStringLiteral("1 page") : QStringLiteral("%1 pages").arg(past);
+      parts << (last == r
+                    ? QStringLiteral("region %1, %2").arg(r).arg(pages)
+                    : QStringLiteral("regions %1 to %2, %3 each").arg(r).arg(last).arg(pages));
+    }
+    r = last + 1;
+  }
+  if (parts.isEmpty()) return QStringLiteral("No page lies past the end of the file.");
+  return QStringLiteral("Past the end of the file: %1.").arg(parts.join(QStringLiteral("; ")));
+}
 
 TFileMapView::TFileMapView(QWidget* parent) : QWidget(parent) {
   setMouseTracking(true);
@@ -35,7 +92,8 @@ QColor TFileMapView::ProblemColor() { return {0xff, 0x00, 0x00}; }
 QImage TFileMapView::Render(const FileMap& map, const std::set<std::pair<int, int>>& problems,
                             int cell) {
   const int regions = static_cast<int>(map.regions.size());
-  QImage image(kLabelWidth + kColumns * cell, std::max(1, regions * RegionHeight(cell)),
+  const std::vector<int> drawn = DrawnPages(map);
+  QImage image(kLabelWidth + kColumns * cell, std::max(1, MapHeight(drawn, cell)),
                QImage::Format_RGB32);
   image.fill(Qt::white);
   std::array<QRgb, kTableCount + 1> full{};
@@ -49,11 +107,13 @@ QImage TFileMapView::Render(const FileMap& map, const std::set<std::pair<int, in
   const QRgb light_stripe = qRgb(0xb8, 0xb8, 0xb8);  // on a page of no table
   const int edge = std::max(1, cell / 5);            // the width of a problem outline
   const QRgb red = ProblemColor().rgb();
-  for (int r = 0; r < regions; ++r) {
+  int top = 0;
+  std::vector<int> tops;
+  for (int r = 0; r < regions; top += RegionHeight(drawn[static_cast<size_t>(r)], cell), ++r) {
+    tops.push_back(top);
     const std::vector<MapPage>& pages = map.regions[static_cast<size_t>(r)];
     if (pages.empty()) continue;
-    const int top = r * RegionHeight(cell);
-    for (int p = 0; p < kPageSize; ++p) {
+    for (int p = 0; p < drawn[static_cast<size_t>(r)]; ++p) {
       const MapPage& page = pages[static_cast<size_t>(p)];
       QRgb colour = 0;
       if (page.table != 0) {
@@ -84,8 +144,8 @@ QImage TFileMapView::Render(const FileMap& map, const std::set<std::pair<int, in
   painter.setFont(font);
   painter.setPen(Qt::black);
   for (int r = 0; r < regions; ++r) {
-    painter.drawText(QRect(2, r * RegionHeight(cell), kLabelWidth - 4, 14), Qt::AlignLeft,
-                     QStringLiteral("region %1").arg(r));
+    painter.drawText(QRect(2, tops[static_cast<size_t>(r)], kLabelWidth - 4, kLabelHeight),
+                     Qt::AlignLeft, QStringLiteral("region %1").arg(r));
   }
   return image;
 }
@@ -93,16 +153,31 @@ QImage TFileMapView::Render(const FileMap& map, const std::set<std::pair<int, in
 void TFileMapView::SetMap(FileMap map, std::set<std::pair<int, int>> problems) {
   map_ = std::move(map);
   problems_ = std::move(problems);
+  drawn_ = DrawnPages(map_);
   SetCellSize(cell_);
 }
 
 int TFileMapView::MaxCellSize() const {
-  const int64_t regions = std::max<int64_t>(1, static_cast<int64_t>(map_.regions.size()));
   int cell = 24;
-  while (cell > 2 &&
-         (kLabelWidth + kColumns * cell) * regions * RegionHeight(cell) > (int64_t{32} << 20))
+  while (cell > 2 && int64_t{kLabelWidth + kColumns * cell} * std::max(1, MapHeight(drawn_, cell)) >
+                         (int64_t{32} << 20))
     --cell;
   return cell;
+}
+
+int TFileMapView::RegionTop(int region) const {
+  int top = 0;
+  for (int r = 0; r < region; ++r) top += RegionHeight(drawn_[static_cast<size_t>(r)], cell_);
+  return top;
+}
+
+int TFileMapView::RegionAt(int y) const {
+  int top = 0;
+  for (size_t r = 0; r < drawn_.size(); ++r) {
+    top += RegionHeight(drawn_[r], cell_);
+    if (y < top) return static_cast<int>(r);
+  }
+  return -1;
 }
 
 void TFileMapView::SetCellSize(int pixels) {
@@ -115,23 +190,22 @@ void TFileMapView::SetCellSize(int pixels) {
 QSize TFileMapView::sizeHint() const { return image_.size(); }
 
 QPoint TFileMapView::CellOrigin(int region, int page) const {
-  if (region < 0 || region >= static_cast<int>(map_.regions.size()) || page < 0 ||
-      page >= kPageSize) {
+  if (region < 0 || region >= static_cast<int>(drawn_.size()) || page < 0 ||
+      page >= drawn_[static_cast<size_t>(region)]) {
     return {-1, -1};
   }
-  return {kLabelWidth + (page % kColumns) * cell_,
-          region * RegionHeight(cell_) + (page / kColumns) * cell_};
+  return {kLabelWidth + (page % kColumns) * cell_, RegionTop(region) + (page / kColumns) * cell_};
 }
 
 bool TFileMapView::PageAt(const QPoint& point, int& region, int& page) const {
   const int x = point.x() - kLabelWidth;
   if (x < 0 || point.y() < 0 || x >= kColumns * cell_) return false;
-  const int r = point.y() / RegionHeight(cell_);
-  const int y = point.y() % RegionHeight(cell_);
-  if (r >= static_cast<int>(map_.regions.size()) || y >= kRows * cell_) return false;
-  if (map_.regions[static_cast<size_t>(r)].empty()) return false;
+  const int r = RegionAt(point.y());
+  if (r < 0) return false;
+  const int p = ((point.y() - RegionTop(r)) / cell_) * kColumns + x / cell_;
+  if (p >= drawn_[static_cast<size_t>(r)]) return false;
   region = r;
-  page = (y / cell_) * kColumns + x / cell_;
+  page = p;
   return true;
 }
 

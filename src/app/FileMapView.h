@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The map of a database file: every page of every loaded region as a small
-// cell, drawn into one image. A cell's colour is the table its page map
-// gives the page; pages the page-count table does not count are pale,
-// pages past the end of the file striped, pages with a problem from the
-// check outlined in red. Hovering a cell tells what it is; clicking it asks
-// for its first record.
+// The map of a database file: the pages of every loaded region as small
+// cells, drawn into one image. A region is drawn up to the end of the file,
+// or up to the last page its page map gives, whichever is further; the pages
+// after that are not drawn, and one line tells how many pages of each
+// region lie past the end of the file. A
+// cell's colour is the table its page map gives the page; pages the
+// page-count table does not count are pale, drawn pages past the end of the
+// file striped, pages with a problem from the check outlined in red.
+// Hovering a cell tells what it is; clicking it asks for its first record.
 #pragma once
 
 #include <QColor>
@@ -14,6 +17,7 @@
 #include <QWidget>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "FileCheck.h"
 
@@ -23,11 +27,13 @@ class TFileMapView : public QWidget {
   Q_OBJECT
 
  public:
-  // Pages of a region drawn per row, and rows per region.
+  // Pages of a region drawn per row, and rows of a whole region.
   static constexpr int kColumns = 128;
   static constexpr int kRows = kPageSize / kColumns;
-  // Room at the left of each region for its name, and between regions.
+  // Room at the left of each region for its name, the height of that name,
+  // and the room between regions.
   static constexpr int kLabelWidth = 64;
+  static constexpr int kLabelHeight = 14;
   static constexpr int kGap = 6;
 
   explicit TFileMapView(QWidget* parent = nullptr);
@@ -46,7 +52,7 @@ class TFileMapView : public QWidget {
   // The drawn map.
   const QImage& Image() const { return image_; }
   // Where page `page` of region `region` is drawn: its cell's top left
-  // corner in the image; (-1, -1) for a region not shown.
+  // corner in the image; (-1, -1) for a page not drawn.
   QPoint CellOrigin(int region, int page) const;
   // The region and page whose cell holds `point` of the image; false when
   // none does.
@@ -69,6 +75,16 @@ class TFileMapView : public QWidget {
   // can be timed and tested alone.
   static QImage Render(const FileMap& map, const std::set<std::pair<int, int>>& problems, int cell);
 
+  // The pages drawn of each region of `map`, from page 0: up to the end of
+  // the file, or up to the last page whose map byte is not 0, whichever is
+  // further; 0 for a region whose map could not be read. A problem on a
+  // page after those is in the check's list, not on the map.
+  static std::vector<int> DrawnPages(const FileMap& map);
+  // How many pages of each region lie past the end of the file, in one
+  // line: "Past the end of the file: region 0, 8180 pages.", regions in a
+  // row with the same count together ("regions 1 to 30, 8192 pages each").
+  static QString PastTheEnd(const FileMap& map);
+
   QSize sizeHint() const override;
 
  signals:
@@ -81,8 +97,14 @@ class TFileMapView : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
+  // The top of region `region` in the image, and the region whose rows (or
+  // the room below them) hold `y`, or -1.
+  int RegionTop(int region) const;
+  int RegionAt(int y) const;
+
   FileMap map_;
   std::set<std::pair<int, int>> problems_;
+  std::vector<int> drawn_;  // DrawnPages of the map shown
   int cell_ = 6;
   QImage image_;
 };

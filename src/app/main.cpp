@@ -19,6 +19,8 @@
 
 #include "AppIcon.h"
 #include "Explor1.h"
+#include "ReorderDate.h"
+#include "SameNameReorder.h"
 #include "Seams.h"
 #include "TextBuffer.h"
 
@@ -26,22 +28,57 @@ namespace {
 
 constexpr char kUsage[] = "Usage: kinscope [options] [file]";
 
-// What a shell sees when the program ends; every status is below 256.
-constexpr char kExitStatuses[] =
-    "\nExit status:\n"
-    "  0    normal end, or the re-ordering is done\n"
-    "  1    no display to show the window on\n"
-    "  2    the command line cannot be followed\n"
-    "  5    memory ran out\n"
-    "  8    the re-ordering met an index node, name or owner it cannot read\n"
-    "  9    the re-ordering met a date of an unknown type\n"
-    "  98   the re-ordering met a name that fails its checks\n"
-    "  100  the re-ordering's log cannot be created (\"Error 1000\")\n"
-    "  103  the re-ordering could not be written, and was undone\n"
-    "  104  the re-ordering stopped, and what it wrote could not be undone yet: the\n"
-    "       next open for writing undoes it\n"
-    "Whenever the re-ordering ends with a status other than 0 and 104, the file is as it\n"
-    "was before it.\n";
+// A command line that cannot be followed, and a desktop that cannot be reached.
+constexpr int kRefused = 2;
+constexpr int kNoDisplay = 1;
+
+// What --help tells after the options, the manual page with it: the exit
+// statuses, from the constants the program ends with, the files beside the
+// database, and examples.
+QString MoreHelp() {
+  const auto row = [](int status, const char* what) {
+    return QStringLiteral("  %1").arg(status).leftJustified(8) + QLatin1String(what) +
+           QLatin1Char('\n');
+  };
+  return QStringLiteral("\nExit status:\n") +
+         row(0, "the main window was closed, or a re-ordering was done") +
+         row(kNoDisplay, "no display to show the window on") +
+         row(kRefused, "the command line is wrong: an unknown option or a second file") +
+         row(kinscope::kOutOfMemoryStatus, "a text could not be allocated") +
+         row(kinscope::kReorderDamageStatus,
+             "re-ordering: an index node, name record or individual cannot be read") +
+         row(kinscope::kUnknownDateTypeStatus,
+             "re-ordering: a date of an unknown type (\"Unknown date type\")") +
+         row(kinscope::kReorderNameTextStatus,
+             "re-ordering: a name text fails its read or its checks") +
+         row(kinscope::kReorderLogStatus,
+             "re-ordering: its log cannot be created (\"Error 1000\")") +
+         row(kinscope::kReorderWriteStatus,
+             "re-ordering: the change could not be written, and was undone") +
+         row(kinscope::kReorderLeftStatus,
+             "re-ordering: it stopped, and what it wrote could not be undone yet: the") +
+         QStringLiteral(
+             "        next open for writing undoes it\n"
+             "  Whenever the re-ordering ends with a status other than 0 and 104, the file\n"
+             "  is as it was before it.\n"
+             "\n"
+             "Files:\n"
+             "  FILE-journal        the old bytes of a change under way, beside the\n"
+             "                      database; it undoes an interrupted change at the\n"
+             "                      next writable open\n"
+             "  NAME.log            the re-ordering's log of each run of identical\n"
+             "                      names: the database's name with .log for its\n"
+             "                      extension\n"
+             "  FILE.YYYYMMDD-HHMMSS.bak\n"
+             "                      the copy of the database the re-ordering makes\n"
+             "                      first\n"
+             "  tev5x.txt           the re-ordering's trace file, in\n"
+             "                      $XDG_STATE_HOME/kinscope/ (else ~/.local/state/kinscope/)\n"
+             "\n"
+             "Examples:\n"
+             "  $ kinscope family.tev\n"
+             "  $ kinscope --read-only family.tev\n");
+}
 
 // Ends the program with the status of a failed allocation when one escapes
 // an event handler, after saying so.
@@ -71,7 +108,7 @@ bool HaveDisplay() { return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAY
 // standard error, and exit status 2.
 int Refuse(const QString& problem) {
   std::fprintf(stderr, "kinscope: %s\n%s\n", qPrintable(problem), kUsage);
-  return 2;
+  return kRefused;
 }
 
 // The bytes of the argument that reads as `text`, so that a file name reaches
@@ -87,7 +124,11 @@ std::string ArgumentBytes(int argc, char* argv[], const QString& text) {
 
 int main(int argc, char* argv[]) {
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Looks inside a TEV 5 genealogy database file."));
+  parser.setApplicationDescription(
+      QStringLiteral("Looks inside a TEV 5 genealogy database file: each record field by field,\n"
+                     "its links buttons that open the records they name; checks the whole\n"
+                     "file and exports it as GEDCOM. kinscope-dump(1) shows, checks and\n"
+                     "exports a file on the command line."));
   const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                 QStringLiteral("Show this help and exit."));
   const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -112,7 +153,7 @@ int main(int argc, char* argv[]) {
     // The parser's text with our own usage line: no application object
     // exists yet to name the program.
     std::printf("%s\n%s%s", kUsage, qPrintable(parser.helpText().section(QLatin1Char('\n'), 1)),
-                kExitStatuses);
+                qPrintable(MoreHelp()));
     return 0;
   }
   if (parser.isSet(version)) {
@@ -124,7 +165,7 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr,
                  "kinscope: no display found (DISPLAY is not set); run it on a desktop or "
                  "under xvfb-run\n");
-    return 1;
+    return kNoDisplay;
   }
   // The command line is read already: the window system sees none of it.
   int qt_argc = 1;

@@ -2,6 +2,7 @@
 // The check command: the whole-file check's findings as a document.
 #include "Dump.h"
 #include "FileCheck.h"
+#include "Progress.h"
 #include "RecordRegistry.h"
 
 namespace kinscope::dump {
@@ -29,8 +30,16 @@ json CheckDocument(const CheckReport& report) {
           {"findings", findings}};
 }
 
-Result Check(CTEVDatabase& db, const std::string& path) {
-  const CheckReport report = CheckDatabase(db, path);
+Result Check(CTEVDatabase& db, const std::string& path, Progress* progress) {
+  CheckProgress told;
+  if (progress != nullptr) {
+    told = [progress](int done, int total) {
+      progress->Update(done, total);
+      return true;
+    };
+  }
+  const CheckReport report = CheckDatabase(db, path, told);
+  if (progress != nullptr) progress->End();
   return {CheckDocument(report), report.Sound() ? kOk : kProblems, ""};
 }
 

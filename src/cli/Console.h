@@ -15,4 +15,9 @@ namespace kinscope::dump {
 // done.
 std::vector<std::string> PrepareConsole(int argc, char** argv);
 
+// Whether standard error, and standard output, is a terminal: on Windows a
+// console window (a file, a pipe or NUL is not).
+bool StderrIsTerminal();
+bool StdoutIsTerminal();
+
 }  // namespace kinscope::dump

@@ -51,4 +51,15 @@ std::vector<std::string> PrepareConsole(int argc, char** argv) {
   return out;
 }
 
+// A console handle has a console mode; a file, a pipe or the NUL device,
+// which _isatty would also take for a character device, has none.
+bool StderrIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+bool StdoutIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 }  // namespace kinscope::dump

@@ -18,6 +18,8 @@ struct CheckReport;
 
 namespace dump {
 
+class Progress;
+
 // Documents keep their keys in the order they are written.
 using json = nlohmann::ordered_json;
 
@@ -58,24 +60,22 @@ Result Find(CTEVDatabase& db, const std::string& text);
 // The whole-file check (FileCheck.h) of `db`, opened from `path`: each
 // finding with its severity, place, record, region, page and offset, the
 // counts and the summary line. kProblems when it found damage; unusual
-// findings alone leave kOk. Nothing goes to stderr.
-Result Check(CTEVDatabase& db, const std::string& path = {});
+// findings alone leave kOk. Nothing goes to stderr but the `progress` line
+// (Progress.h) of the records and index nodes read, when one is given.
+Result Check(CTEVDatabase& db, const std::string& path = {}, Progress* progress = nullptr);
 // The document of a check's report.
 json CheckDocument(const CheckReport& report);
 
 // The gedcom command: the database as GEDCOM 5.5.1 to standard output, or to
 // `out_path` through a temporary file beside it that is renamed over it only
 // when the export is complete. Each thing left out is named on standard
-// error; on a terminal a large export shows a progress line there. Returns
+// error, as is the `progress` line of the records exported, when given. Returns
 // kOk when everything was exported, kProblems when something was left out,
 // kCannotOpen when the output cannot be written or the export was
 // interrupted (no file is left then). `database` names the FILE of the
 // header when writing to standard output; `version` is the program's.
 int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out_path,
-           const std::string& version);
-
-// Whether standard error is a terminal (the platform's own call).
-bool StderrIsTerminal();
+           const std::string& version, Progress* progress = nullptr);
 
 // Index and Find written to `out` as they are read: the same bytes as
 // Text() of their document (with `json`, its dump(2) and a newline), without
@@ -84,8 +84,9 @@ bool StderrIsTerminal();
 // columns and count the runs, once to write. Find's text keeps the rows of
 // its measuring walk up to `keep_bytes` of them and writes those; only a
 // find whose rows take more is walked a second time. Its JSON is one walk.
-// The result's document is left empty.
-Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool json);
+// The result's document is left empty. Index draws its `progress` line, when
+// given, over the nodes of both walks.
+Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool json, Progress* progress = nullptr);
 Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool json,
                  size_t keep_bytes = size_t{16} << 20);
 

@@ -8,6 +8,7 @@
 #include "Dump.h"
 #include "Gedcom.h"
 #include "PlatformFile.h"
+#include "Progress.h"
 #include "TEVDatabase.h"
 
 namespace kinscope::dump {
@@ -17,13 +18,12 @@ volatile std::sig_atomic_t g_interrupted = 0;
 
 extern "C" void OnInterrupt(int) { g_interrupted = 1; }
 
-// Steps above which the progress line is worth showing.
-constexpr int64_t kLargeFile = 20000;
-
 }  // namespace
 
 int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out_path,
-           const std::string& version) {
+           const std::string& version, Progress* progress) {
+  Progress silent;
+  Progress& line = progress != nullptr ? *progress : silent;
   namespace fs = std::filesystem;
   gedcom::Options options;
   options.version = version;
@@ -32,18 +32,12 @@ int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out
       fs::path(out_path.empty() ? fs::path(database).stem().string() + ".ged" : out_path)
           .filename()
           .string();
-  options.report = [](const std::string& place, const std::string& reason) {
+  options.report = [&line](const std::string& place, const std::string& reason) {
+    line.End();  // the message on a line of its own; the next step redraws the line
     std::cerr << "kinscope-dump: " << place << ": " << reason << "\n";
   };
-  const bool terminal = StderrIsTerminal();
-  int shown = -1;
-  options.progress = [terminal, &shown](int64_t done, int64_t total) {
-    if (terminal && total > kLargeFile) {
-      const int percent = static_cast<int>(done * 100 / total);
-      if (percent != shown)
-        std::cerr << "\rkinscope-dump: exporting, " << percent << "%" << std::flush;
-      shown = percent;
-    }
+  options.progress = [&line](int64_t done, int64_t total) {
+    line.Update(done, total);
     return g_interrupted == 0;
   };
   const auto previous = std::signal(SIGINT, OnInterrupt);
@@ -56,7 +50,7 @@ int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out
     outcome = gedcom::ExportFile(db, out_path, options, counts);
   }
   std::signal(SIGINT, previous);
-  if (shown >= 0) std::cerr << "\r" << std::string(40, ' ') << "\r" << std::flush;
+  line.End();
   if (outcome == gedcom::Outcome::kCancelled) {
     std::cerr << "kinscope-dump: interrupted; nothing was written\n";
     return kCannotOpen;

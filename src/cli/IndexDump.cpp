@@ -18,9 +18,11 @@
 #include "Cp1252.h"
 #include "Dump.h"
 #include "FieldText.h"
+#include "FileCheck.h"
 #include "Messages.h"
 #include "NameFind.h"
 #include "NameKeys.h"
+#include "Progress.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
 #include "TreeCheck.h"
@@ -289,15 +291,21 @@ Result Find(CTEVDatabase& db, const std::string& text) {
   return {doc, kOk, ""};
 }
 
-Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool as_json) {
+Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool as_json, Progress* progress) {
   const ReadCacheScope cache(db);  // both walks
-  // First walk: the runs, the soundness and the widths of the columns.
+  Progress silent;
+  Progress& line = progress != nullptr ? *progress : silent;
+  // First walk: the runs, the soundness and the widths of the columns. The
+  // header tells how many nodes to expect; the first walk, how many there are.
+  const int64_t expected = IndexNodeCount(db);
+  int64_t nodes = 0;
   std::vector<size_t> widths = {4, 4, 3, 3, 3};
   Digits numbers;
   int runs = 0;
   bool any = false;
   const TreeFaults faults = WalkIndex(db, runs, [&](const Row& row) {
     any = true;
+    line.Update(++nodes, 2 * std::max(expected, nodes));
     if (!as_json) Widen(widths, Cells(row, false, numbers));
   });
   const std::string root = Number(db.HeaderI32(kHdrRootNode2));
@@ -319,11 +327,14 @@ Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool as_json) {
   }
   // Second walk: the rows.
   bool first = true;
+  int64_t written = 0;
   WalkIndex(db, runs, [&](const Row& row) {
+    line.Update(nodes + ++written, 2 * nodes);
     if (as_json) JsonRow(w, row, false, first);
     else w.Line("  ", Cells(row, false, numbers), widths);
     first = false;
   });
+  line.End();
   if (as_json) w << (any ? "\n  ]\n}\n" : "]\n}\n");
   if (!faults.Sound()) return {json(), kProblems, kIndexDamaged};
   return {json(), kOk, ""};

@@ -29,20 +29,24 @@ std::array<int, kTableCount + 1> PagesPerTable(const uint8_t* map) {
   return pages;
 }
 
-constexpr int kSteps = 8;
-
 class Checker {
  public:
+  // The progress counts the records the check reads, table by table, and
+  // the index nodes its walk reaches.
   Checker(CTEVDatabase& db, const CheckProgress& progress, CheckReport& report)
-      : db_(db), progress_(progress), report_(report) {}
-
-  // Moves on to step `step`; false when the check is to stop.
-  bool Step(int step) {
-    step_ = step;
-    return Going();
+      : db_(db), progress_(progress), report_(report) {
+    for (const TableSpec* t :
+         {&kIndividTable, &kNoteTable, &kCitTable, &kMediaTable, &kMarrTable, &kFamLinkTable})
+      total_ += ReadableRecords(db, *t);
+    total_ = std::min<int64_t>(total_ + IndexNodeCount(db) + 1, INT32_MAX);
   }
+
+  // Tells the progress how far the check has come; false when it is to stop.
   bool Going() {
-    if (!report_.cancelled && progress_ && !progress_(step_, kSteps)) report_.cancelled = true;
+    if (!report_.cancelled && progress_ &&
+        !progress_(static_cast<int>(std::min(done_, total_ - 1)), static_cast<int>(total_))) {
+      report_.cancelled = true;
+    }
     return !report_.cancelled;
   }
 
@@ -87,6 +91,7 @@ class Checker {
       const int64_t readable = int64_t{std::min(counted, db_.MappedPages(r, t.table))} * t.per_page;
       const int64_t end = std::min<int64_t>(first + readable, int64_t{INT32_MAX} + 1);
       for (int64_t n = first; n < end; ++n) {
+        ++done_;
         if ((n & 4095) == 0 && !Going()) return;
         const auto number = static_cast<int32_t>(n);
         if (db_.ReadRecord(record.data(), t.size, number, t.table, t.per_page) == 0) continue;
@@ -113,7 +118,8 @@ class Checker {
   CTEVDatabase& db_;
   const CheckProgress& progress_;
   CheckReport& report_;
-  int step_ = 0;
+  int64_t done_ = 0;   // records read and index nodes reached
+  int64_t total_ = 0;  // what the file holds of them, and one for the rest
 };
 
 void Checker::Header() {
@@ -197,7 +203,14 @@ void Checker::Maps() {
 void Checker::IndexTree() {
   const int32_t root = db_.HeaderI32(kHdrRootNode2);
   if (root == 0) return;
-  const TreeReport r = CheckIndexTree(db_);
+  // The walk CheckIndexTree makes, without keeping the order of the nodes.
+  const ReadCacheScope cache(db_);
+  IndexWalk walk(db_);
+  IndexEntry entry;
+  while (walk.Next(entry)) {
+    if ((++done_ & 4095) == 0 && !Going()) return;
+  }
+  const TreeFaults& r = walk.Faults();
   const auto add = [&](const char* what) {
     const TableSpec& t = kIndexNodeTable;
     const int64_t at = db_.LocateRecord(root, t.table, t.size, t.per_page);
@@ -328,16 +341,16 @@ CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path,
                           const CheckProgress& progress) {
   CheckReport report;
   Checker c(db, progress, report);
-  if (c.Step(0)) c.Header();
-  if (c.Step(1)) c.Maps();
-  if (c.Step(2)) c.IndexTree();
-  if (c.Step(3)) c.NameChains();
-  if (c.Step(4)) {
+  if (c.Going()) c.Header();
+  if (c.Going()) c.Maps();
+  if (c.Going()) c.IndexTree();
+  if (c.Going()) c.NameChains();
+  if (c.Going()) {
     c.Chains(kNoteCode, note::kNextBlock, note::kPrevBlock);
     c.Chains(kCitationCode, cit::kNextCit, cit::kPrevCit);
   }
-  if (c.Step(5)) c.Chains(kMediaCode, media::kNext, media::kPrevious);
-  if (c.Step(6)) {
+  if (c.Going()) c.Chains(kMediaCode, media::kNext, media::kPrevious);
+  if (c.Going()) {
     c.InRange(kMarriageCode, {{marr::kHusband, &kIndividTable},
                               {marr::kWife, &kIndividTable},
                               {marr::kChild, &kFamLinkTable},
@@ -348,7 +361,7 @@ CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path,
                             {famlink::kNextYoungerSibling, &kFamLinkTable},
                             {famlink::kNextParents, &kFamLinkTable}});
   }
-  if (c.Step(7)) {
+  if (c.Going()) {
     // An interrupted change: its journal is damage until a writable open
     // undoes it; a journal never begun is only unusual.
     const std::string& at = path.empty() ? db.Path() : path;
@@ -361,10 +374,24 @@ CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path,
   return report;
 }
 
+int64_t ReadableRecords(const CTEVDatabase& db, const TableSpec& t) {
+  int64_t n = 0;
+  for (int r = 0; r < std::min(db.PageListCount(), kMaxRegions); ++r)
+    n += int64_t{std::max(0, std::min(db.PageCount(r, t.table), db.MappedPages(r, t.table)))} *
+         t.per_page;
+  return n;
+}
+
+int64_t IndexNodeCount(const CTEVDatabase& db) {
+  return std::clamp<int64_t>(db.HeaderI32(kHdrIndexNodeBound), 0,
+                             ReadableRecords(db, kIndexNodeTable));
+}
+
 int64_t FileSizeOf(const CTEVDatabase& db) {
-  // The first offset with no byte, by bisection over 0 to 2^32.
-  int64_t low = 0;                  // a byte lies before it (or it is 0)
-  int64_t high = int64_t{1} << 32;  // no byte lies at it or after
+  // The first offset with no byte, by bisection over 0 to 2^32: the file
+  // holds at least `low` bytes, and fewer than `high`.
+  int64_t low = 0;
+  int64_t high = int64_t{1} << 32;
   uint8_t byte = 0;
   if (db.ReadAt(high - 1, &byte, 1) == 1) return high;
   while (high - low > 1) {
@@ -372,7 +399,7 @@ int64_t FileSizeOf(const CTEVDatabase& db) {
     if (db.ReadAt(mid - 1, &byte, 1) == 1) low = mid;
     else high = mid;
   }
-  return db.ReadAt(0, &byte, 1) == 1 ? high : 0;
+  return low;
 }
 
 FileMap ReadFileMap(const CTEVDatabase& db) {

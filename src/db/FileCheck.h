@@ -58,9 +58,10 @@ struct CheckReport {
 // "1 problem found: 1 damage, 0 unusual", "3 problems found: ...".
 std::string CheckSummary(const CheckReport& report);
 
-// Told how far the check has come (`done` of `total` steps, done < total
-// while it runs); returns false to stop the check. Called often enough that
-// a stop takes effect within a fraction of a second.
+// Told how far the check has come (`done` of `total`, counted in the
+// records it reads and the index nodes it reaches; done < total while it
+// runs); returns false to stop the check. Called often enough that a stop
+// takes effect within a fraction of a second.
 using CheckProgress = std::function<bool(int done, int total)>;
 
 // Checks the open file `db` as a whole: the header, the page maps against
@@ -72,6 +73,16 @@ using CheckProgress = std::function<bool(int done, int total)>;
 // Requires an open file.
 CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path = {},
                           const CheckProgress& progress = {});
+
+// The records of table `t` that the open file `db` holds: the slots of the
+// pages of each loaded region that both the page-count table counts and the
+// region's map gives the table.
+int64_t ReadableRecords(const CTEVDatabase& db, const TableSpec& t);
+
+// The index nodes the open file `db` holds, as far as its header tells: the
+// highest index node number, at most the readable records of the index
+// table, never below 0.
+int64_t IndexNodeCount(const CTEVDatabase& db);
 
 // The size of the open file `db` in bytes, found by reading (at most 33
 // one-byte reads).

@@ -37,22 +37,36 @@ int CTEVDatabase::LoadRegionMap(int32_t region) {
 
 namespace {
 
+// The index (0 to 7) of the lowest byte of `marks` whose top bit is set,
+// when no other bit is: the lowest mark moved to bit 0 of its byte picks,
+// as a multiplier, the byte of the constant that holds its index, and the
+// product's top byte is that index. Plain arithmetic, the same on every
+// compiler and machine.
+constexpr int LowestMarkedByte(uint64_t marks) {
+  const uint64_t lowest = marks & (~marks + 1);
+  return static_cast<int>(((lowest >> 7) * uint64_t{0x0001020304050607}) >> 56);
+}
+static_assert(LowestMarkedByte(0x80) == 0 && LowestMarkedByte(0x8000) == 1 &&
+              LowestMarkedByte(0x8080800000000000) == 5 &&
+              LowestMarkedByte(0x8000000000000000) == 7);
+
 // The pages 1 to 8191 whose byte in `map` is `table`, in ascending order,
-// appended to `pages`. Eight bytes at a time: the bytes equal to the table
-// become zero in `word ^ pattern`, and the exact zero-byte test marks each
-// of them with its top bit, so only the pages found cost more than the pass.
+// appended to `pages`. Eight bytes at a time, read as a little-endian word
+// so that byte k of the word is page at + k on every machine: the bytes
+// equal to the table become zero in `word ^ pattern`, and the exact
+// zero-byte test marks each of them with its top bit, so only the pages
+// found cost more than the pass.
 void Gather(const uint8_t* map, uint8_t table, std::vector<int16_t>& pages) {
   constexpr uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fu;
   const uint64_t pattern = table * 0x0101010101010101u;
   for (int at = 0; at < kPageSize; at += 8) {
-    uint64_t word = 0;
-    std::memcpy(&word, map + at, sizeof word);
+    const auto i = static_cast<size_t>(at);
+    const uint64_t word = DecodeU32(map, i) | uint64_t{DecodeU32(map, i + 4)} << 32;
     const uint64_t x = word ^ pattern;
     uint64_t found = ~(((x & kLow7) + kLow7) | x | kLow7);
     if (at == 0) found &= ~uint64_t{0xff};  // page 0 is the map itself
     while (found != 0) {
-      const int byte = __builtin_ctzll(found) / 8;
-      pages.push_back(static_cast<int16_t>(at + byte));
+      pages.push_back(static_cast<int16_t>(at + LowestMarkedByte(found)));
       found &= found - 1;
     }
   }

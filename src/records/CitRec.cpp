@@ -5,8 +5,8 @@
 
 namespace kinscope {
 
-TCitation::TCitation(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, cit::kLayout, record_.data()) {
+TCitation::TCitation(QWidget* owner, TRecordHost& host) : TRecordWindow(owner, host, cit::kLayout) {
+  BindBytes(record_.data());
   ui.setupUi(this);
   AddLink(ui.btnActualText, cit::kActualText);
   AddLink(ui.btnComments, cit::kComments);

@@ -27,7 +27,8 @@ const char* LinkTypeMeaning(uint8_t letter) {
 }
 
 TFamilyLink::TFamilyLink(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, famlink::kLayout, record_.data()) {
+    : TRecordWindow(owner, host, famlink::kLayout) {
+  BindBytes(record_.data());
   ui.setupUi(this);
   AddLink(ui.btnMarriage, famlink::kMarriage);
   AddLink(ui.btnNYS, famlink::kNextYoungerSibling);

@@ -14,8 +14,8 @@ constexpr std::array<int32_t, 4> kOwnerWindow = {kMarriageCode, kIndividualCode,
 
 }  // namespace
 
-TIName::TIName(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, iname::kLayout, record_.data()) {
+TIName::TIName(QWidget* owner, TRecordHost& host) : TRecordWindow(owner, host, iname::kLayout) {
+  BindBytes(record_.data());
   ui.setupUi(this);
   AddLink(ui.btnNextLnk, iname::kNext);
   AddLink(ui.btnPreviousLnk, iname::kPrevious);

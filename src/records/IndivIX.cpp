@@ -4,7 +4,8 @@
 namespace kinscope {
 
 TIndivIXForm::TIndivIXForm(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, indexnode::kLayout, node_.data()) {
+    : TRecordWindow(owner, host, indexnode::kLayout) {
+  BindBytes(node_.data());
   ui.setupUi(this);
   AddLink(ui.btnGrtr, indexnode::kGreater);
   AddLink(ui.btnLess, indexnode::kLesser);

@@ -13,7 +13,8 @@ QString TimeText(int32_t seconds) { return QString::fromStdString(TimeStampText(
 }  // namespace
 
 TIndivForm::TIndivForm(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, individ::kLayout, record_.data()) {
+    : TRecordWindow(owner, host, individ::kLayout) {
+  BindBytes(record_.data());
   ui.setupUi(this);
   AddLink(ui.btnStartnames, individ::kStartnames);
   AddLink(ui.btnMarriage, individ::kMarriage);

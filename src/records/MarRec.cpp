@@ -7,7 +7,8 @@
 namespace kinscope {
 
 TMarRecForm::TMarRecForm(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, marr::kLayout, record_.data()) {
+    : TRecordWindow(owner, host, marr::kLayout) {
+  BindBytes(record_.data());
   ui.setupUi(this);
   AddLink(ui.btnHusband, marr::kHusband);
   AddLink(ui.btnWife, marr::kWife);

@@ -10,8 +10,8 @@ constexpr int32_t kUnknownOwnerCode = -45;
 
 }  // namespace
 
-TMedia::TMedia(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, media::kLayout, record_.data()) {
+TMedia::TMedia(QWidget* owner, TRecordHost& host) : TRecordWindow(owner, host, media::kLayout) {
+  BindBytes(record_.data());
   ui.setupUi(this);
   // The owner is opened whatever its number, 0 included.
   connect(ui.btnRecptr, &QPushButton::clicked, this, [this] {

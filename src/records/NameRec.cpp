@@ -13,8 +13,8 @@ constexpr std::array<int32_t, 4> kParentWindow = {kMarriageCode, kFamilyCode, kN
 
 }  // namespace
 
-TName::TName(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, namerec::kLayout, record_.data()) {
+TName::TName(QWidget* owner, TRecordHost& host) : TRecordWindow(owner, host, namerec::kLayout) {
+  BindBytes(record_.data());
   ui.setupUi(this);
   AddLink(ui.btnLess_ptr, namerec::kLessPtr);
   AddLink(ui.btnGreater_ptr, namerec::kGreaterPtr);

@@ -3,8 +3,8 @@
 
 namespace kinscope {
 
-TNoteRec::TNoteRec(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, note::kLayout, record_.data()) {
+TNoteRec::TNoteRec(QWidget* owner, TRecordHost& host) : TRecordWindow(owner, host, note::kLayout) {
+  BindBytes(record_.data());
   ui.setupUi(this);
   // The chain buttons open their block whatever it holds: the next button
   // of the last block opens block 0, whose window then reports the failed

@@ -9,7 +9,8 @@
 namespace kinscope {
 
 TOevent::TOevent(QWidget* owner, TRecordHost& host)
-    : TLinkedWindow(owner, host, ordinance::kLayout, ordinance_.data()) {
+    : TLinkedWindow(owner, host, ordinance::kLayout) {
+  BindBytes(ordinance_.data());
   ui.setupUi(this);
   connect(ui.btnOdate, &QPushButton::clicked, this,
           [this] { ShowDateWindow(this, ordinance_.data() + ordinance::kDate); });

@@ -24,9 +24,8 @@ int32_t LinkAt(const RecordLayout& layout, size_t offset) {
 
 }  // namespace
 
-TLinkedWindow::TLinkedWindow(QWidget* owner, TRecordHost& host, const RecordLayout& layout,
-                             const uint8_t* bytes)
-    : QDialog(owner), host_(host), layout_(layout), bytes_(bytes) {
+TLinkedWindow::TLinkedWindow(QWidget* owner, TRecordHost& host, const RecordLayout& layout)
+    : QDialog(owner), host_(host), layout_(layout) {
   InstallByteView(this, [this] { return ByteSource(); });
 }
 

@@ -42,10 +42,9 @@ class TLinkedWindow : public QDialog {
   Q_OBJECT
 
  public:
-  // `bytes` is the window's own copy of what it shows, laid out as `layout`;
-  // it must live as long as the window (a member of the derived window).
-  TLinkedWindow(QWidget* owner, TRecordHost& host, const RecordLayout& layout,
-                const uint8_t* bytes);
+  // A window showing bytes laid out as `layout`: the derived window's
+  // constructor binds them (BindBytes) before anything else.
+  TLinkedWindow(QWidget* owner, TRecordHost& host, const RecordLayout& layout);
 
   // The layout of the bytes the window shows, and those bytes.
   const RecordLayout& Layout() const { return layout_; }
@@ -88,6 +87,11 @@ class TLinkedWindow : public QDialog {
   // 256 characters; empty when there is none or it cannot be read.
   static QString INameText(CTEVDatabase& db, int32_t offset);
 
+  // Binds the window's own copy of what it shows: a member of the derived
+  // window, living as long as the window, bound in its constructor's body
+  // since the member is made only after this base.
+  void BindBytes(const uint8_t* bytes) { bytes_ = bytes; }
+
   // Gives labels and buttons their Copy menu once the form is set up.
   void showEvent(QShowEvent* event) override;
 
@@ -101,7 +105,7 @@ class TLinkedWindow : public QDialog {
   };
 
   const RecordLayout& layout_;
-  const uint8_t* bytes_;
+  const uint8_t* bytes_ = nullptr;
   std::vector<LinkRow> links_;
 };
 

@@ -8,8 +8,8 @@
 
 namespace kinscope {
 
-TRevent::TRevent(QWidget* owner, TRecordHost& host)
-    : TLinkedWindow(owner, host, event::kLayout, event_.data()) {
+TRevent::TRevent(QWidget* owner, TRecordHost& host) : TLinkedWindow(owner, host, event::kLayout) {
+  BindBytes(event_.data());
   ui.setupUi(this);
   connect(ui.btnEdate, &QPushButton::clicked, this,
           [this] { ShowDateWindow(this, event_.data() + event::kDate); });

@@ -5,8 +5,8 @@
 
 namespace kinscope {
 
-TUEType::TUEType(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, uetype::kLayout, record_.data()) {
+TUEType::TUEType(QWidget* owner, TRecordHost& host) : TRecordWindow(owner, host, uetype::kLayout) {
+  BindBytes(record_.data());
   ui.setupUi(this);
   sentence_buttons_ = {ui.btnSen_m, ui.btnSen_d_m, ui.btnSen_p_m, ui.btnSen_dp_m,
                        ui.btnSen_f, ui.btnSen_d_f, ui.btnSen_p_f, ui.btnSen_dp_f,

@@ -5,8 +5,8 @@
 
 namespace kinscope {
 
-TUEvRec::TUEvRec(QWidget* owner, TRecordHost& host)
-    : TRecordWindow(owner, host, userev::kLayout, record_.data()) {
+TUEvRec::TUEvRec(QWidget* owner, TRecordHost& host) : TRecordWindow(owner, host, userev::kLayout) {
+  BindBytes(record_.data());
   ui.setupUi(this);
   AddLink(ui.btnNext, userev::kNext);
   AddLink(ui.btnPrev, userev::kPrev);

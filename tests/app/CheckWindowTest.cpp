@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -182,6 +183,62 @@ class CheckWindowTest : public QObject {
     // A click on a cell opens the page's first record.
     QTest::mouseClick(w.map, Qt::LeftButton, {}, map.CellOrigin(0, 2) + QPoint(1, 1));
     QCOMPARE(h.host.opened, (std::vector<Opened>{{kIndividualCode, 38}}));
+    // Drawn up to page 300, the last the map gives: three rows, nothing after,
+    // not even the page of offset 0x01010101 that the individuals' name
+    // links name, whose problem is in the list.
+    const int cell = map.CellSize();
+    QCOMPARE(map.Image().height(), 3 * cell + TFileMapView::kGap);
+    QCOMPARE(map.CellOrigin(0, 301), QPoint(-1, -1));
+    int region = -1;
+    int page = -1;
+    QVERIFY(!map.PageAt(map.CellOrigin(0, 300) + QPoint(cell + 1, 1), region, page));
+    QVERIFY(map.PageAt(map.CellOrigin(0, 300) + QPoint(1, 1), region, page));
+    QCOMPARE(page, 300);
+    QCOMPARE(w.ui.lblPastEnd->text(), QString("Past the end of the file: region 0, 7892 pages."));
+  }
+
+  // Each region is drawn up to the end of the file or up to the last page
+  // its map gives, whichever is further; one line says how many pages of
+  // each region lie past the end.
+  void MapDrawsUpToTheEndOfTheFile() {
+    struct Row {
+      const char* what;
+      int64_t file_size;
+      std::vector<std::pair<int, uint8_t>> bytes;  // of the maps: region * 8192 + page
+      std::vector<int> drawn;
+      QString past;
+    };
+    const int64_t twelve = kRegionBase + 12 * kPageSize;
+    const QString sample = "Past the end of the file: region 0, 8180 pages.";
+    const Row rows[] = {
+        {"twelve pages", twelve, {{11, 2}}, {12}, sample},
+        {"a page begun", twelve + 100, {}, {13}, "Past the end of the file: region 0, 8179 pages."},
+        {"a table's page past the end", twelve, {{300, 20}}, {301}, sample},
+        {"a page of no table", twelve, {{60, 40}}, {61}, sample},
+        {"a whole region",
+         kRegionBase + kRegionSize,
+         {{8191, 2}},
+         {8192},
+         "No page lies past the end of the file."},
+        {"four regions",
+         kRegionBase + kRegionSize + 12 * kPageSize,
+         {{kPageSize + 40, 2}},
+         {8192, 41, 0, 0},
+         "Past the end of the file: region 1, 8180 pages; regions 2 to 3, 8192 pages each."},
+    };
+    for (const Row& row : rows) {
+      FileMap m;
+      m.file_size = row.file_size;
+      m.regions.resize(row.drawn.size());
+      for (size_t r = 0; r < m.regions.size() && r < 2; ++r) m.regions[r].resize(kPageSize);
+      for (const auto& [at, byte] : row.bytes) {
+        m.regions[static_cast<size_t>(at / kPageSize)][static_cast<size_t>(at % kPageSize)].byte =
+            byte;
+      }
+      QVERIFY2(TFileMapView::DrawnPages(m) == row.drawn, row.what);
+      QVERIFY2(TFileMapView::PastTheEnd(m) == row.past,
+               qPrintable(row.what + (": " + TFileMapView::PastTheEnd(m))));
+    }
   }
 
   // Every row of the malformed-file table: a file that opens gets its

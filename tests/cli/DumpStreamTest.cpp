@@ -62,7 +62,9 @@ TEST(DumpStream, SameBytesAsTheDocuments) {
                                   "Nobody /Here/", "",         "Fr\"ed"};
   TempDir dir;
   int copy = 0;
-  for (const auto& [what, harm] : files) {
+  for (const auto& file : files) {
+    const char* const what = file.first;  // a plain name: lambdas of C++17 take no binding
+    const Harm& harm = file.second;
     const std::string path = dir.File("copy" + std::to_string(++copy) + ".tev");
     std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path);
     {

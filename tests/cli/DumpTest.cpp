@@ -143,17 +143,47 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
   }
 }
 
-// A progress callback that says stop ends the check at that step.
+// The check reads the size of the file to the byte: its last page cut by a
+// byte lies past the end of the file; a page begun after it is no damage.
+TEST_F(DumpTest, CheckKnowsTheFileSizeToTheByte) {
+  const auto whole = static_cast<int64_t>(std::filesystem::file_size(path_));
+  for (const int64_t cut : {int64_t{-kPageSize}, int64_t{-1}, int64_t{0}, int64_t{1}}) {
+    const std::string path = dir_.File("cut" + std::to_string(cut + kPageSize) + ".tev");
+    std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path);
+    ASSERT_TRUE(tevwriter::TruncateFile(path, whole + cut));
+    CTEVDatabase db;
+    ASSERT_EQ(db.OpenDatabase(path, 1), kOpenOk);
+    EXPECT_EQ(FileSizeOf(db), whole + cut);
+    const dump::Result r = dump::Check(db);
+    EXPECT_EQ(r.status, cut < 0 ? dump::kProblems : dump::kOk) << cut;
+    EXPECT_EQ(r.doc.dump().find("past the end of the file") != std::string::npos, cut < 0) << cut;
+  }
+}
+
+// The progress counts the records and index nodes the check reads: it only
+// goes forwards, and on a sound file it reaches the total it gave. A
+// callback that says stop ends the check there, with no call after it.
 TEST_F(DumpTest, CheckStopsWhenAsked) {
-  int last = -1;
-  const CheckReport r = CheckDatabase(db_, path_, [&last](int done, int total) {
-    EXPECT_LT(done, total);
-    last = done;
-    return done < 3;
-  });
-  EXPECT_TRUE(r.cancelled);
-  EXPECT_EQ(last, 3);
-  EXPECT_EQ(CheckSummary(r), "stopped: no problems found so far");
+  for (const int stop_at : {0, 1, 3}) {  // 0: never
+    int calls = 0;
+    int last = -1;
+    int last_total = 0;
+    const CheckReport r = CheckDatabase(db_, path_, [&](int done, int total) {
+      EXPECT_LT(done, total);
+      EXPECT_GE(done, last);
+      last = done;
+      last_total = total;
+      return ++calls != stop_at;
+    });
+    EXPECT_EQ(r.cancelled, stop_at != 0);
+    if (stop_at == 0) {
+      EXPECT_EQ(last, last_total - 1);
+      EXPECT_GT(last, 512);  // a page of slots of each of six tables, and the nodes
+    } else {
+      EXPECT_EQ(calls, stop_at);
+      EXPECT_EQ(CheckSummary(r), "stopped: no problems found so far");
+    }
+  }
 }
 
 // Runs the program with `args`, its standard output (and error, with

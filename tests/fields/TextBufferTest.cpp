@@ -127,7 +127,8 @@ TEST(TextBufferTest, AssignBufferTakesItsCapacity) {
     ExpectBuffer(b, Str(c.source), c.source.Capacity());
   }
   TextBuffer b("abc");
-  b = b;
+  const TextBuffer& itself = b;  // assigned to itself, through a second name
+  b = itself;
   ExpectBuffer(b, "abc", 11);
   b = TextBuffer();
   EXPECT_FALSE(b.HasStorage());

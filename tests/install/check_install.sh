@@ -6,6 +6,8 @@
 #   check_install.sh CHECK BUILD_DIR SAMPLE_DB
 #
 #   files     the prefix holds exactly the expected files
+#   man       man renders each manual page without a warning, with its
+#             exit statuses and examples
 #   desktop   desktop-file-validate accepts the menu entry
 #   metainfo  appstreamcli accepts the AppStream metadata
 #   mime      the MIME type file is well-formed XML and update-mime-database
@@ -49,14 +51,37 @@ case "$check" in
     expected="bin/kinscope
 bin/kinscope-dump
 share/applications/$id.desktop
+share/bash-completion/completions/kinscope-dump
+share/doc/kinscope/changelog.gz
 share/doc/kinscope/copyright
 share/icons/hicolor/scalable/apps/$id.svg
+share/man/man1/kinscope-dump.1.gz
+share/man/man1/kinscope.1.gz
 share/metainfo/$id.metainfo.xml
 share/mime/packages/kinscope.xml"
     [ "$actual" = "$expected" ] || fail "installed files differ:"$'\n'"$(diff <(echo "$expected") <(echo "$actual") || true)"
     [ -x "$prefix/bin/kinscope" ] || fail "bin/kinscope is not executable"
     [ -x "$prefix/bin/kinscope-dump" ] || fail "bin/kinscope-dump is not executable"
     echo "$actual"
+    ;;
+  man)
+    need man man-db
+    for program in kinscope kinscope-dump; do
+      page="$prefix/share/man/man1/$program.1.gz"
+      # As lintian renders a page: every warning of man and groff fails.
+      text="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>"$prefix/warnings")" ||
+        fail "man $program: exit status $?"
+      [ ! -s "$prefix/warnings" ] || fail "man $program:"$'\n'"$(cat "$prefix/warnings")"
+      for heading in NAME SYNOPSIS DESCRIPTION OPTIONS "Exit status:" EXAMPLES; do
+        grep -q "^ *$heading" <<<"$text" || fail "man $program has no $heading:"$'\n'"$text"
+      done
+      # The page is the program's --help: the first word of each of its
+      # indented lines (options, commands, statuses, examples) is there.
+      while read -r word; do
+        grep -qF -- "$word" <<<"$text" || fail "man $program lacks \"$word\" of its --help"
+      done < <("$prefix/bin/$program" --help | sed -n 's/^  \([^ ]\{1,\}\).*/\1/p')
+      echo "ok: man $program, $(wc -l <<<"$text") lines"
+    done
     ;;
   desktop)
     need desktop-file-validate desktop-file-utils

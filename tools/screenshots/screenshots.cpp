@@ -79,10 +79,12 @@ bool SaveCheck(const char* database, const QString& folder) {
   check.ShowReport(CheckDatabase(*form.Database(), path), ReadFileMap(*form.Database()));
   check.ui.twFindings->selectRow(1);
   bool ok = Save(check, folder, "check-window.png");
-  // The map's first rows, closer: the file's pages, then the pages past its end.
+  // The map, closer: the file's pages, then those past its end up to the
+  // page of table 40, in the first half of its row.
   check.map->SetCellSize(12);
+  const QImage& image = check.map->Image();
   const int width = TFileMapView::kLabelWidth + 64 * 12;
-  ok = check.map->Image().copy(0, 0, width, 4 * 12).save(folder + "/file-map.png") && ok;
+  ok = image.copy(0, 0, width, image.height()).save(folder + "/file-map.png") && ok;
   return ok;
 }
 
