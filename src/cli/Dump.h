@@ -25,10 +25,11 @@ using json = nlohmann::ordered_json;
 
 // Exit statuses.
 constexpr int kOk = 0;
-constexpr int kProblems = 1;    // check: the file is damaged (unusual findings alone give kOk);
-                                // gedcom: something was left out
-constexpr int kCannotOpen = 2;  // the file cannot be opened, or the arguments are wrong
-constexpr int kNoRecord = 3;    // record: not found or read short
+constexpr int kProblems = 1;     // check: the file is damaged (unusual findings alone give kOk);
+                                 // gedcom: something was left out
+constexpr int kCannotOpen = 2;   // the file cannot be opened, or the arguments are wrong
+constexpr int kNoRecord = 3;     // record: not found or read short
+constexpr int kOutOfMemory = 5;  // memory ran out: the command stopped, its output file removed
 
 struct Result {
   json doc;

@@ -7,6 +7,7 @@
 // exit statuses and examples.
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <new>
 #include <sstream>
 #include <string>
 
@@ -74,7 +75,9 @@ std::string ExitStatuses() {
          row(dump::kCannotOpen,
              "the file cannot be opened, the command line is wrong, or gedcom could\n"
              "      not write its output or was interrupted (no file is left then)") +
-         row(dump::kNoRecord, "record: there is no such record, or the file ends inside it");
+         row(dump::kNoRecord, "record: there is no such record, or the file ends inside it") +
+         row(dump::kOutOfMemory,
+             "memory ran out: the command stopped (gedcom leaves no output file)");
 }
 
 // The record types by code and name, in lines of at most 44 characters.
@@ -109,7 +112,10 @@ constexpr char kMore[] =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// A failed allocation anywhere ends the program with a message and its own
+// status, after the stack is unwound (so an unfinished output file is
+// removed), never with an abort.
+int main(int argc, char** argv) try {
   CLI::App app{
       "Shows what a TEV 5 database file (.tev) holds, as text or JSON, without\n"
       "changing it: its header and page maps, a record field by field, the\n"
@@ -221,4 +227,7 @@ int main(int argc, char** argv) {
   }
   if (!result.error.empty()) std::cerr << "kinscope-dump: " << result.error << "\n";
   return result.status;
+} catch (const std::bad_alloc&) {
+  std::cerr << "kinscope-dump: memory ran out\n";
+  return dump::kOutOfMemory;
 }

@@ -73,7 +73,8 @@ Outcome Export(CTEVDatabase& db, std::ostream& out, const Options& options, Coun
 // through a link; a stale "PATH.part" that is a regular file of the user's,
 // left by an interrupted export, is removed first), synced, renamed over
 // PATH, and the folder synced. An export that is cancelled or cannot be
-// written removes "PATH.part" and leaves PATH as it was.
+// written removes "PATH.part" and leaves PATH as it was; so does one that
+// memory ran out in, before the exception goes on to the caller.
 Outcome ExportFile(CTEVDatabase& db, const std::string& path, const Options& options,
                    Counts& counts);
 

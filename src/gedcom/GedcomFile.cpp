@@ -74,11 +74,15 @@ Outcome ExportFile(CTEVDatabase& db, const std::string& path, const Options& opt
   if (file == platform::kNoFile) return Outcome::kWriteFailed;
   Outcome outcome = Outcome::kWriteFailed;
   bool written = false;
-  {
+  try {
     FileBuffer buffer(file);
     std::ostream out(&buffer);
     outcome = Export(db, out, options, counts);
     written = static_cast<bool>(out.flush()) && !buffer.Failed();
+  } catch (...) {  // memory ran out: no unfinished output is left behind
+    platform::Close(file);
+    platform::Seam().RemoveFile(part);
+    throw;
   }
   written = written && platform::Seam().Sync(file);
   platform::Close(file);
