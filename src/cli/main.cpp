@@ -160,6 +160,9 @@ int main(int argc, char** argv) {
       ->required()
       ->type_name("");
   json_flag(find);
+  bool like = false;
+  find->add_flag("--like", like,
+                 "also names spelled alike (case and accents\nignored) or sounding alike");
   auto* check = app.add_subcommand("check", "a whole-file integrity report");
   json_flag(check);
   progress_flag(check);
@@ -214,7 +217,11 @@ int main(int argc, char** argv) {
   if (command == "header") result = dump::Header(db);
   if (command == "record") result = dump::Record(db, code, number, bytes);
   if (command == "index") result = dump::WriteIndex(db, std::cout, json, progress);
-  if (command == "find") result = dump::WriteFind(db, text, std::cout, json);
+  if (command == "find") {
+    dump::FindOptions options;
+    options.like = like;
+    result = dump::WriteFind(db, text, std::cout, json, options);
+  }
   if (command == "check") result = dump::Check(db, path, progress);
   if (!result.doc.is_null()) {
     std::cout << (json ? result.doc.dump(2) + "\n" : dump::Text(command, result.doc));
