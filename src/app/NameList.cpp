@@ -15,8 +15,10 @@
 namespace kinscope {
 namespace {
 
-// The first slice, gathered when the list is asked for, and each later one.
+// The first slice, gathered when the list is asked for: a few screens of
+// rows, or all of a small search; then each later one.
 constexpr int kFirstSliceMs = 20;
+constexpr size_t kFirstSliceRows = 512;
 constexpr int kSliceMs = 15;
 // While a modal window is up, the list looks again this much later.
 constexpr int kModalWaitMs = 100;
@@ -78,7 +80,7 @@ void TNameList::Start(CTEVDatabase& db, Listing listing) {
   endResetModel();
   own_cache_ = db.StartReadCache(kWholeFileReadCache);
   filling_ = true;
-  FillFor(kFirstSliceMs);
+  FillFor(kFirstSliceMs, kFirstSliceRows);
 }
 
 bool TNameList::NextRow(int32_t& node, MatchKind& how) {
@@ -95,8 +97,9 @@ bool TNameList::NextRow(int32_t& node, MatchKind& how) {
   return true;
 }
 
-void TNameList::FillFor(int milliseconds) {
+void TNameList::FillFor(int milliseconds, size_t most) {
   if (!filling_) return;
+  size_t gathered = 0;
   QElapsedTimer clock;
   clock.start();
   bool grew = false;
@@ -107,7 +110,7 @@ void TNameList::FillFor(int milliseconds) {
     const bool marked = like_ != nullptr;
     bool ended = false;
     for (int n = 1; !ended; ++n) {
-      if (n % 64 == 0 && clock.elapsed() >= milliseconds) {
+      if ((n % 64 == 0 && clock.elapsed() >= milliseconds) || gathered + nodes.size() >= most) {
         out_of_time = true;
         break;
       }
@@ -118,6 +121,7 @@ void TNameList::FillFor(int milliseconds) {
       nodes.push_back(node);
       if (marked) how.push_back(kind);
     }
+    gathered += nodes.size();
     if (!nodes.empty()) {
       const int first = static_cast<int>(nodes_.size());
       beginInsertRows(QModelIndex(), first, first + static_cast<int>(nodes.size()) - 1);
@@ -157,6 +161,8 @@ void TNameList::WalkEnded() {
   }
   walk_.reset();
   like_.reset();
+  nodes_.shrink_to_fit();
+  how_.shrink_to_fit();
   filling_ = false;
   idle_.stop();
   if (own_cache_) db_->StopReadCache();

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QTimer>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -102,8 +103,9 @@ class TNameList : public QAbstractTableModel {
   };
   // Starts gathering from the finders set; the first slice at once.
   void Start(CTEVDatabase& db, Listing listing);
-  // Gathers rows for about `milliseconds`, or to the end.
-  void FillFor(int milliseconds);
+  // Gathers rows for about `milliseconds` or up to `most` more rows, or to
+  // the end.
+  void FillFor(int milliseconds, size_t most = SIZE_MAX);
   // The next row of the walk; false at its end.
   bool NextRow(int32_t& node, MatchKind& how);
   // The end of a walk: an exact lookup that found nothing goes on by
