@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -98,9 +97,10 @@ Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool json, Progress* prog
 struct FindOptions {
   bool like = false;                     // search by spelling and sound
   size_t keep_bytes = size_t{16} << 20;  // rows the text's first walk keeps
-  // Called now and then with the entries walked and the most there can be
-  // while a forgiving search walks the whole index.
-  std::function<void(int64_t done, int64_t total)> progress;
+  // The line drawn while a forgiving search walks the whole index (the
+  // entries walked of the most there can be): the text's is wiped before
+  // its first line is written; the JSON is written as the walk goes.
+  Progress* progress = nullptr;
 };
 Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool json,
                  const FindOptions& options = {});

@@ -322,6 +322,11 @@ Result FindDocument(CTEVDatabase& db, Finder finder, const FindPlan& plan) {
   return Ending(std::move(doc), end);
 }
 
+// The most entries a search can walk, for its progress line; none for the
+// exact lookup, which descends the tree.
+int64_t TotalOf(const LikeFinder& finder) { return finder.Total(); }
+int64_t TotalOf(const NameFinder&) { return 0; }
+
 // Find written as it is read (see WriteFind), from the finders `make` makes.
 template <typename Make>
 Result WriteFound(CTEVDatabase& db, Make make, const FindPlan& plan, std::ostream& out,
@@ -336,13 +341,16 @@ Result WriteFound(CTEVDatabase& db, Make make, const FindPlan& plan, std::ostrea
   // ordinary size is walked once; beyond that the rows are walked again.
   std::vector<Row> kept;
   bool all_kept = !as_json;
-  const int passes = as_json ? 1 : 2;
-  int pass = 0;
-  const auto progress = [&options, &passes, &pass](int64_t walked, int64_t total) {
-    if (options.progress) options.progress(pass * total + walked, passes * total);
-  };
+  // The walk that the progress line follows: the text's first, measuring
+  // walk, or the JSON's only one. A second walk of the text writes its rows
+  // as it goes and draws no line.
+  Progress silent;
+  Progress& line = options.progress != nullptr && forgiving ? *options.progress : silent;
+  const auto progress = [&line](int64_t walked, int64_t total) { line.Update(walked, total); };
+  const auto none = [](int64_t, int64_t) {};
   if (!as_json) {
     auto measure = make(progress);
+    line.Update(0, TotalOf(measure));
     size_t kept_bytes = 0;
     WalkFind(measure, db, forgiving, [&](const Row& row) {
       any = true;
@@ -357,9 +365,10 @@ Result WriteFound(CTEVDatabase& db, Make make, const FindPlan& plan, std::ostrea
       }
     });
     end = EndOf(measure);
-    ++pass;
+    line.End();
   }
-  auto finder = make(progress);
+  auto finder = as_json ? make(progress) : make(none);
+  if (as_json) line.Update(0, TotalOf(finder));
   const std::string shown = Latin1(plan.bytes);
   const std::string key = KeyText(finder.Prefix());
   const char* search = SearchName(plan.kind);
@@ -398,6 +407,7 @@ Result WriteFound(CTEVDatabase& db, Make make, const FindPlan& plan, std::ostrea
     });
     end = EndOf(finder);
   }
+  line.End();
   if (as_json) {
     w << (first ? "]" : "\n  ]");
     if (end.damaged_at != 0) w << ",\n  \"damaged_at\": " << end.damaged_at;

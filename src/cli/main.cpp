@@ -94,10 +94,11 @@ std::string RecordTypes() {
 
 constexpr char kMore[] =
     "Progress:\n"
-    "  On a terminal, check, gedcom and index show how far they have come on\n"
-    "  standard error, in one line redrawn in place and wiped at the end; never\n"
-    "  when standard error is a file or a pipe, nor while the command's own\n"
-    "  output goes to the terminal as well. --no-progress turns it off.\n"
+    "  On a terminal, check, gedcom, index and a find that searches the whole\n"
+    "  index (by spelling or --like) show how far they have come on standard\n"
+    "  error, in one line redrawn in place and wiped at the end; never when\n"
+    "  standard error is a file or a pipe, nor while the command's own output\n"
+    "  goes to the terminal as well. --no-progress turns it off.\n"
     "\n"
     "Examples:\n"
     "  $ kinscope-dump family.tev check\n"
@@ -130,7 +131,7 @@ int main(int argc, char** argv) {
   };
   const auto progress_flag = [&no_progress](CLI::App* on) {
     on->add_flag("--no-progress", no_progress,
-                 "show no progress line on a terminal\n(check, gedcom and index)");
+                 "show no progress line on a terminal\n(check, find, gedcom and index)");
   };
   json_flag(&app);
   progress_flag(&app);
@@ -160,6 +161,7 @@ int main(int argc, char** argv) {
       ->required()
       ->type_name("");
   json_flag(find);
+  progress_flag(find);
   bool like = false;
   find->add_flag("--like", like,
                  "also names spelled alike (case and accents\nignored) or sounding alike");
@@ -206,10 +208,12 @@ int main(int argc, char** argv) {
     return dump::kCannotOpen;
   }
   // The commands that stream their output to standard output as they work.
-  const bool streams = command == "index" || (command == "gedcom" && out_path.empty());
+  const bool streams = command == "index" || (command == "find" && json) ||
+                       (command == "gedcom" && out_path.empty());
   dump::Progress silent;
   dump::Progress line(std::cerr, command == "check"    ? "checking"
                                  : command == "gedcom" ? "exporting"
+                                 : command == "find"   ? "searching"
                                                        : "reading the index");
   dump::Progress* progress = dump::ShowsProgress(no_progress, streams) ? &line : &silent;
   if (command == "gedcom") return dump::Gedcom(db, path, out_path, KINSCOPE_VERSION, progress);
@@ -220,6 +224,7 @@ int main(int argc, char** argv) {
   if (command == "find") {
     dump::FindOptions options;
     options.like = like;
+    options.progress = progress;
     result = dump::WriteFind(db, text, std::cout, json, options);
   }
   if (command == "check") result = dump::Check(db, path, progress);
