@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Cp1252.h"
 #include "Dump.h"
 #include "FuzzSupport.h"
 #include "RecordTypes.h"
@@ -36,7 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int32_t n : d.name_offsets) Lay("record", dump::Record(db, code, n, false));
   }
   Lay("index", dump::Index(db));
-  Lay("find", dump::Find(db, in.Text(40)));
+  const std::string search = Cp1252ToUtf8(in.Text(40));  // any bytes, as UTF-8
+  Lay("find", dump::Find(db, search));
+  Lay("find", dump::Find(db, search, true));
   Lay("check", dump::Check(db));
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Cp1252.h"
 #include "FuzzSupport.h"
 #include "NameFind.h"
 #include "NameKeys.h"
@@ -71,5 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string search = in.Text(80);
   SearchPrefix(search);
   FindNames(db, search, in.U8());
+  std::string bytes;
+  char32_t missing = 0;
+  if (!Utf8ToCp1252(search, bytes, missing) && missing == 0) fuzz::Fail("a refusal names nothing");
+  LikeFinder like(db, search, true);
+  NameMatch match;
+  while (like.Next(match)) {
+  }
   return 0;
 }

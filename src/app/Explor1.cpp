@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFont>
 #include <QString>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <initializer_list>
 #include <cctype>
 #include <cstdlib>
@@ -15,7 +15,6 @@
 #include "CheckWin.h"
 #include "Cp1252.h"
 #include "ExportGedcom.h"
-#include "FieldText.h"
 #include "Journal.h"
 #include "Messages.h"
 #include "NameFind.h"
@@ -86,10 +85,16 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
                    QFile::decodeName(QByteArray::fromStdString(current_file_name_)));
   });
   connect(ui.ebFind, &QLineEdit::returnPressed, this, &TForm1::btnFindClick);
-  connect(ui.tvFound, &QTreeWidget::itemActivated, this,
-          [this](QTreeWidgetItem* item, int) { OpenFound(item); });
-  ui.tvFound->setColumnWidth(0, 300);
-  ui.tvFound->setColumnWidth(1, 50);
+  connect(ui.cbLike, &QCheckBox::toggled, this, [this] {
+    if (!ui.ebFind->text().trimmed().isEmpty()) btnFindClick();  // the search asked for anew
+  });
+  ui.tvFound->setModel(&names_);
+  connect(ui.tvFound, &QTreeView::activated, this, &TForm1::OpenFound);
+  connect(&names_, &TNameList::Grown, this, [this] { ShowListState(false); });
+  connect(&names_, &TNameList::Ended, this, [this] { ShowListState(true); });
+  ui.tvFound->setColumnHidden(TNameList::kMatchColumn, true);
+  ui.tvFound->setColumnWidth(TNameList::kNameColumn, 300);
+  ui.tvFound->setColumnWidth(TNameList::kRinColumn, 50);
 }
 
 // The open database stays open when the program ends: no header write-back.
@@ -111,6 +116,8 @@ void TForm1::OpenPath(const std::string& path) {
     seams::ShowMessage(QStringLiteral("Filename was empty"), QStringLiteral("Note"));
     return;
   }
+  names_.Clear();
+  ui.lblFound->clear();
   if (database_) {
     database_->CloseDatabase();
     ReleaseDatabase(database_, true);
@@ -145,10 +152,11 @@ void TForm1::OpenPath(const std::string& path) {
   ui.ebRecNum->setEnabled(true);
   ui.btnGo->setEnabled(true);
   OfferReorder();
-  for (QWidget* w : std::initializer_list<QWidget*>{ui.ebFind, ui.btnFind, ui.tvFound, ui.btnCheck,
-                                                    ui.btnExportGedcom}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{ui.ebFind, ui.cbLike, ui.btnFind, ui.tvFound,
+                                                    ui.btnCheck, ui.btnExportGedcom}) {
     w->setEnabled(true);
   }
+  names_.ListIndex(*database_);
 }
 
 void TForm1::ReportJournal() {
@@ -214,39 +222,94 @@ void TForm1::OpenRecordWindow(int32_t code, int32_t number) {
 }
 
 void TForm1::btnFindClick() {
-  const QString text = ui.ebFind->text().trimmed();
-  if (!database_ || text.isEmpty()) return;
-  const NameFindResult found = FindNames(*database_, text.toLatin1().toStdString(), kFindLimit);
-  ui.tvFound->clear();
-  for (const NameMatch& m : found.matches) {
-    auto* item =
-        new QTreeWidgetItem({QString::fromStdString(Cp1252ToUtf8(m.name)), QString::number(m.rin),
-                             QString::fromStdString(BirthDateText(*database_, m.rin))});
-    item->setData(0, Qt::UserRole, m.rin);
-    ui.tvFound->addTopLevelItem(item);
-  }
-  if (found.matches.empty()) {
-    ui.lblFound->setText(QStringLiteral("No name found."));
-  } else if (found.more) {
-    ui.lblFound->setText(
-        QStringLiteral("The first %1 names; there are more: type more of the name.")
-            .arg(kFindLimit));
+  if (!database_) return;
+  searched_ = ui.ebFind->text().trimmed();
+  if (searched_.isEmpty()) {
+    names_.ListIndex(*database_);
   } else {
-    ui.lblFound->setText(QString());
+    // Typed as Unicode, searched as the file's bytes.
+    std::string bytes;
+    char32_t missing = 0;
+    if (!Utf8ToCp1252(searched_.toStdString(), bytes, missing)) {
+      names_.Clear();
+      const QString what = missing == kNotUtf8
+                               ? QStringLiteral("that text")
+                               : QStringLiteral("\"%1\" (U+%2)")
+                                     .arg(QString::fromUcs4(&missing, 1),
+                                          QString::number(static_cast<uint>(missing), 16)
+                                              .toUpper()
+                                              .rightJustified(4, QLatin1Char('0')));
+      SayUnderList(
+          QStringLiteral("No name can hold %1: it is not in Windows-1252, the file's code page.")
+              .arg(what));
+      return;
+    }
+    names_.Find(*database_, bytes, ui.cbLike->isChecked());
   }
-  if (ui.tvFound->topLevelItemCount() > 0) {
-    ui.tvFound->setCurrentItem(ui.tvFound->topLevelItem(0));
+  if (names_.rowCount() > 0) {
+    ui.tvFound->setCurrentIndex(names_.index(0, TNameList::kNameColumn));
     ui.tvFound->setFocus();
   }
-  if (found.damaged_at != 0) {
-    seams::ShowMessage(QString::fromStdString(Sentence(FindStoppedText(found.damaged_at))),
+}
+
+void TForm1::ShowListState(bool ended) {
+  using Listing = TNameList::Listing;
+  const int rows = names_.rowCount();
+  const bool filling = names_.Filling();
+  QString text;
+  switch (names_.What()) {
+    case Listing::kNone:
+    case Listing::kExact:
+      break;
+    case Listing::kIndex:
+      text = filling ? QStringLiteral("Listing the index: %1 names so far...").arg(rows)
+                     : QStringLiteral("%1 names in the index.").arg(rows);
+      break;
+    case Listing::kSpelling:
+      text = filling ? QStringLiteral(
+                           "No exact match for \"%1\"; looking for names spelled "
+                           "alike... %2%")
+                           .arg(searched_)
+                           .arg(names_.Percent())
+             : rows > 0 ? QStringLiteral(
+                              "No exact match for \"%1\"; spelled alike, case and "
+                              "accents ignored:")
+                              .arg(searched_)
+                        : QStringLiteral("No name found.");
+      break;
+    case Listing::kLike:
+      text = filling ? QStringLiteral("Looking for names spelled or sounding alike... %1%")
+                           .arg(names_.Percent())
+             : rows > 0
+                 ? QStringLiteral("%1 names spelled or sounding alike; Match says how.").arg(rows)
+                 : QStringLiteral("No name found.");
+      break;
+  }
+  if (ended && !names_.IndexSound()) {
+    text += QStringLiteral(" The index is damaged: Check... tells where.");
+  }
+  SayUnderList(text.trimmed());
+  const bool marked = names_.What() == Listing::kSpelling || names_.What() == Listing::kLike;
+  if (ui.tvFound->isColumnHidden(TNameList::kMatchColumn) == marked) {
+    ui.tvFound->setColumnHidden(TNameList::kMatchColumn, !marked);
+    ui.tvFound->setColumnWidth(TNameList::kNameColumn, marked ? 210 : 300);
+    ui.tvFound->setColumnWidth(TNameList::kBornColumn, marked ? 95 : 120);
+  }
+  if (ended && names_.DamagedAt() != 0) {
+    seams::ShowMessage(QString::fromStdString(Sentence(FindStoppedText(names_.DamagedAt()))),
                        QStringLiteral("Find"));
   }
 }
 
-void TForm1::OpenFound(QTreeWidgetItem* item) {
-  if (item == nullptr) return;
-  OpenRecordWindow(kIndividualCode, item->data(0, Qt::UserRole).toInt());
+void TForm1::SayUnderList(const QString& text) {
+  ui.lblFound->setToolTip(text);
+  ui.lblFound->setText(
+      ui.lblFound->fontMetrics().elidedText(text, Qt::ElideRight, ui.lblFound->width()));
+}
+
+void TForm1::OpenFound(const QModelIndex& index) {
+  if (!index.isValid()) return;
+  OpenRecordWindow(kIndividualCode, names_.Rin(index.row()));
 }
 
 bool TForm1::PrepareReorder() {
@@ -295,6 +358,7 @@ bool TForm1::PrepareReorder() {
 
 int TForm1::ReorderAndReport() {
   if (!PrepareReorder()) return -1;
+  names_.Clear();  // the list reads the index, which the re-ordering rewrites
   WriteTrace("Explor1", 181, "Button Clicked");
   // The re-ordering ends its change itself: committed (the file synced, the
   // journal removed) before Done is shown, or rolled back at once on any

@@ -4,12 +4,13 @@
 #pragma once
 
 #include <QFileDialog>
-#include <QTreeWidgetItem>
+#include <QModelIndex>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "NameList.h"
 #include "RecordTypes.h"
 #include "RecordWindow.h"
 #include "TEVDatabase.h"
@@ -51,8 +52,10 @@ class TForm1 : public QWidget, public TRecordHost {
   // or -1 when it holds no entry's text.
   int32_t SelectedRecordType() const;
 
-  // Entries listed by Find at the most.
-  static constexpr size_t kFindLimit = 200;
+  // The list of names under the Find box: every name of the index once a
+  // file is open and whenever Find is pressed with the box empty, else what
+  // Find found.
+  TNameList& Names() { return names_; }
 
   Ui::TForm1 ui;
   QFileDialog OpenDialog1;
@@ -69,8 +72,14 @@ class TForm1 : public QWidget, public TRecordHost {
   // Enables the re-ordering when a change can be written to the open file;
   // otherwise disables it, its tooltip saying why.
   void OfferReorder();
-  // Opens the individual of a found entry, as Go would.
-  void OpenFound(QTreeWidgetItem* item);
+  // Opens the individual of a listed name, as Go would.
+  void OpenFound(const QModelIndex& index);
+  // Says under the list what it holds, how far its gathering has got, and
+  // what went wrong; a damaged index that stopped an exact lookup is also
+  // told in a message once the lookup ends.
+  void ShowListState(bool ended);
+  // Shows `text` under the list, cut to its width (whole in its tooltip).
+  void SayUnderList(const QString& text);
 
  public:
   // The steps before the re-ordering writes anything: checks that a change
@@ -88,6 +97,8 @@ class TForm1 : public QWidget, public TRecordHost {
 
  private:
   std::unique_ptr<CTEVDatabase> database_;
+  TNameList names_;   // after database_: cleared before the database goes
+  QString searched_;  // the text of the last search, as typed
   std::string current_file_name_;
   bool read_only_ = false;
   QString caption_;  // the design-time caption

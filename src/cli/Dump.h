@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -54,9 +55,14 @@ int32_t RecordTypeCode(const std::string& name);
 // The individual index in name order, runs of identical keys marked.
 Result Index(CTEVDatabase& db);
 
-// The index entries whose key starts with the key of `text` (a text without
-// a "/" is taken as the start of a surname), found by descending the tree.
-Result Find(CTEVDatabase& db, const std::string& text);
+// The index entries under `text`, UTF-8 (encoded to Windows-1252 before its
+// key is made; a character Windows-1252 cannot hold gives kCannotOpen and
+// names it). The entries whose key starts with the key of `text` (a text
+// without a "/" is taken as the start of a surname), found by descending the
+// tree; when there are none, or with `like`, the forgiving search of
+// LikeFinder (by spelling; with `like` by sound too), each entry marked with
+// how it matched.
+Result Find(CTEVDatabase& db, const std::string& text, bool like = false);
 
 // The whole-file check (FileCheck.h) of `db`, opened from `path`: each
 // finding with its severity, place, record, region, page and offset, the
@@ -85,11 +91,20 @@ int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out
 // columns and count the runs, once to write. Find's text keeps the rows of
 // its measuring walk up to `keep_bytes` of them and writes those; only a
 // find whose rows take more is walked a second time. Its JSON is one walk.
+// The find's text is UTF-8, as for Find.
 // The result's document is left empty. Index draws its `progress` line, when
 // given, over the nodes of both walks.
 Result WriteIndex(CTEVDatabase& db, std::ostream& out, bool json, Progress* progress = nullptr);
+struct FindOptions {
+  bool like = false;                     // search by spelling and sound
+  size_t keep_bytes = size_t{16} << 20;  // rows the text's first walk keeps
+  // The line drawn while a forgiving search walks the whole index (the
+  // entries walked of the most there can be): the text's is wiped before
+  // its first line is written; the JSON is written as the walk goes.
+  Progress* progress = nullptr;
+};
 Result WriteFind(CTEVDatabase& db, const std::string& text, std::ostream& out, bool json,
-                 size_t keep_bytes = size_t{16} << 20);
+                 const FindOptions& options = {});
 
 // `doc` of `command` as aligned text for reading.
 std::string Text(const std::string& command, const json& doc);
@@ -98,6 +113,8 @@ std::string Text(const std::string& command, const json& doc);
 // The bytes of a text of the file (Windows-1252, Cp1252.h) as UTF-8.
 std::string Latin1(const std::string& bytes);
 std::string Latin1(const uint8_t* text, size_t max);  // up to a zero byte or max
+// The columns a UTF-8 text takes in the aligned text: one a character.
+size_t TextWidth(std::string_view utf8);
 
 }  // namespace dump
 }  // namespace kinscope

@@ -24,20 +24,20 @@ std::string Scalar(const json& v) {
   return v.dump();
 }
 
-// Rows of cells, each column padded to its widest cell.
+// Rows of cells, each column padded to its widest cell, in characters.
 std::string Table(const std::vector<std::vector<std::string>>& rows,
                   const std::string& indent = "") {
   std::vector<size_t> widths;
   for (const auto& row : rows) {
     widths.resize(std::max(widths.size(), row.size()));
-    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], TextWidth(row[i]));
   }
   std::ostringstream out;
   for (const auto& row : rows) {
     std::string line = indent;
     for (size_t i = 0; i < row.size(); ++i) {
       line += row[i];
-      if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
+      if (i + 1 < row.size()) line += std::string(widths[i] - TextWidth(row[i]) + 2, ' ');
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out << line << '\n';

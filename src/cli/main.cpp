@@ -97,10 +97,11 @@ std::string RecordTypes() {
 
 constexpr char kMore[] =
     "Progress:\n"
-    "  On a terminal, check, gedcom and index show how far they have come on\n"
-    "  standard error, in one line redrawn in place and wiped at the end; never\n"
-    "  when standard error is a file or a pipe, nor while the command's own\n"
-    "  output goes to the terminal as well. --no-progress turns it off.\n"
+    "  On a terminal, check, gedcom, index and a find that searches the whole\n"
+    "  index (by spelling or --like) show how far they have come on standard\n"
+    "  error, in one line redrawn in place and wiped at the end; never when\n"
+    "  standard error is a file or a pipe, nor while the command's own output\n"
+    "  goes to the terminal as well. --no-progress turns it off.\n"
     "\n"
     "Examples:\n"
     "  $ kinscope-dump family.tev check\n"
@@ -136,7 +137,7 @@ int main(int argc, char** argv) try {
   };
   const auto progress_flag = [&no_progress](CLI::App* on) {
     on->add_flag("--no-progress", no_progress,
-                 "show no progress line on a terminal\n(check, gedcom and index)");
+                 "show no progress line on a terminal\n(check, find, gedcom and index)");
   };
   json_flag(&app);
   progress_flag(&app);
@@ -166,6 +167,10 @@ int main(int argc, char** argv) try {
       ->required()
       ->type_name("");
   json_flag(find);
+  progress_flag(find);
+  bool like = false;
+  find->add_flag("--like", like,
+                 "also names spelled alike (case and accents\nignored) or sounding alike");
   auto* check = app.add_subcommand("check", "a whole-file integrity report");
   json_flag(check);
   progress_flag(check);
@@ -209,10 +214,12 @@ int main(int argc, char** argv) try {
     return dump::kCannotOpen;
   }
   // The commands that stream their output to standard output as they work.
-  const bool streams = command == "index" || (command == "gedcom" && out_path.empty());
+  const bool streams = command == "index" || (command == "find" && json) ||
+                       (command == "gedcom" && out_path.empty());
   dump::Progress silent;
   dump::Progress line(std::cerr, command == "check"    ? "checking"
                                  : command == "gedcom" ? "exporting"
+                                 : command == "find"   ? "searching"
                                                        : "reading the index");
   dump::Progress* progress = dump::ShowsProgress(no_progress, streams) ? &line : &silent;
   if (command == "gedcom") return dump::Gedcom(db, path, out_path, KINSCOPE_VERSION, progress);
@@ -220,7 +227,12 @@ int main(int argc, char** argv) try {
   if (command == "header") result = dump::Header(db);
   if (command == "record") result = dump::Record(db, code, number, bytes);
   if (command == "index") result = dump::WriteIndex(db, std::cout, json, progress);
-  if (command == "find") result = dump::WriteFind(db, text, std::cout, json);
+  if (command == "find") {
+    dump::FindOptions options;
+    options.like = like;
+    options.progress = progress;
+    result = dump::WriteFind(db, text, std::cout, json, options);
+  }
   if (command == "check") result = dump::Check(db, path, progress);
   if (!result.doc.is_null()) {
     std::cout << (json ? result.doc.dump(2) + "\n" : dump::Text(command, result.doc));

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NameFind.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "Coding.h"
+#include "Cp1252.h"
 #include "NameKeys.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
@@ -15,12 +17,111 @@ int Fold(std::u16string_view a, std::u16string_view b) {
   return CUnicodeCompareDefault::Instance().Compare(a, b, 0);
 }
 
-bool StartsWith(const WideText& key, const WideText& prefix) {
+// The bytes a key's characters were widened from, up to its first zero.
+void KeyBytes(const WideText& key, std::string& out) {
+  out.clear();
+  for (const char16_t c : key) {
+    if (c == 0) break;
+    out.push_back(static_cast<char>(c & 0xff));
+  }
+}
+
+bool Begins(std::string_view text, std::string_view start) {
+  return text.substr(0, start.size()) == start;
+}
+
+// A folded key's surname (up to its first comma) and given part (after it,
+// without the blanks that follow the comma).
+std::pair<std::string_view, std::string_view> SurnameAndGiven(std::string_view folded) {
+  const size_t comma = folded.find(',');
+  if (comma == std::string_view::npos) return {folded, {}};
+  std::string_view given = folded.substr(comma + 1);
+  while (!given.empty() && given.front() == ' ') given.remove_prefix(1);
+  return {folded.substr(0, comma), given};
+}
+
+}  // namespace
+
+bool KeyStartsWith(const WideText& key, const WideText& prefix) {
   return prefix.size() <= key.size() &&
          Fold(std::u16string_view(key).substr(0, prefix.size()), prefix) == 0;
 }
 
-}  // namespace
+SearchKind ChooseSearch(CTEVDatabase& db, const std::string& text, bool like) {
+  if (like) return SearchKind::kLike;
+  NameFinder exact(db, text);
+  return exact.More() ? SearchKind::kExact : SearchKind::kSpelling;
+}
+
+std::string SoundexCode(std::string_view folded) {
+  // The sound group of each letter a to z: digits 1 to 6, '0' for the
+  // vowels (and y), which part letters of one group, and '-' for h and w,
+  // which do not.
+  static constexpr char kGroups[] = "0123012-022455012623010-02";
+  std::string code;
+  char last = 0;
+  for (const char c : folded) {
+    if (c < 'a' || c > 'z') continue;
+    const char group = kGroups[c - 'a'];
+    if (code.empty()) {
+      code.push_back(static_cast<char>(c - 'a' + 'A'));
+    } else if (group == '-') {
+      continue;
+    } else if (group != '0' && group != last) {
+      code.push_back(group);
+      if (code.size() == 4) break;
+    }
+    last = group;
+  }
+  if (!code.empty()) code.resize(4, '0');
+  return code;
+}
+
+LikeFinder::LikeFinder(CTEVDatabase& db, const std::string& text, bool sound)
+    : walk_(db),
+      prefix_(SearchPrefix(text)),
+      sound_(sound),
+      bound_(db.HeaderI32(kHdrIndexNodeBound)) {
+  KeyBytes(prefix_, bytes_);
+  AppendCp1252Folded(folded_prefix_, bytes_);
+  const auto [surname, given] = SurnameAndGiven(folded_prefix_);
+  folded_given_ = given;
+  soundex_ = SoundexCode(surname);
+}
+
+int64_t LikeFinder::Total() const { return std::max(bound_, walked_); }
+
+bool LikeFinder::Next(NameMatch& match) {
+  while (walk_.Next(entry_)) {
+    if (++walked_ % 4096 == 0 && progress_) progress_(walked_, Total());
+    MatchKind how = MatchKind::kExact;
+    if (!KeyStartsWith(entry_.key, prefix_)) {
+      KeyBytes(entry_.key, bytes_);
+      folded_.clear();
+      AppendCp1252Folded(folded_, bytes_);
+      if (Begins(folded_, folded_prefix_)) {
+        how = MatchKind::kSpelling;
+      } else if (!sound_ || soundex_.empty()) {
+        continue;
+      } else {
+        const auto [surname, given] = SurnameAndGiven(folded_);
+        if (!Begins(given, folded_given_) || SoundexCode(surname) != soundex_) continue;
+        how = MatchKind::kSound;
+      }
+    }
+    match.node = entry_.node;
+    match.how = how;
+    match.key = entry_.key;
+    match.name.clear();
+    match.rin = 0;
+    if (entry_.name_read != 0) {
+      match.name = reinterpret_cast<const char*>(entry_.name.data() + iname::kText);
+      match.rin = DecodeI32(entry_.name.data(), iname::kOwnerId);
+    }
+    return true;
+  }
+  return false;
+}
 
 WideText SearchPrefix(const std::string& text) {
   WideText wide;
@@ -90,7 +191,7 @@ void NameFinder::Start() {
 
 bool NameFinder::More() {
   Start();
-  return !ended_ && !path_.empty() && StartsWith(path_.back().match.key, prefix_);
+  return !ended_ && !path_.empty() && KeyStartsWith(path_.back().match.key, prefix_);
 }
 
 bool NameFinder::Next(NameMatch& match) {
@@ -99,7 +200,7 @@ bool NameFinder::Next(NameMatch& match) {
   if (ended_ || path_.empty()) return false;
   Visited v = std::move(path_.back());
   path_.pop_back();
-  if (!StartsWith(v.match.key, prefix_) || !Descend(v.greater)) {
+  if (!KeyStartsWith(v.match.key, prefix_) || !Descend(v.greater)) {
     ended_ = true;
     return false;
   }

@@ -24,6 +24,7 @@
 #include "Explor1.h"
 #include "IndexTree.h"
 #include "Journal.h"
+#include "RecordingForm.h"
 #include "Seams.h"
 #include "WindowHarness.h"
 
@@ -31,19 +32,6 @@ using kinscope::TForm1;
 namespace seams = kinscope::seams;
 
 namespace {
-
-// A main window that records the record windows it is asked for instead of
-// opening them.
-class RecordingForm : public TForm1 {
- public:
-  void OpenRecordWindow(int32_t code, int32_t number) override {
-    opened.emplace_back(code, number);
-  }
-  void RealOpenRecordWindow(int32_t code, int32_t number) {
-    TForm1::OpenRecordWindow(code, number);
-  }
-  std::vector<std::pair<int32_t, int32_t>> opened;
-};
 
 // While it lives, files are opened as the unprivileged user when the tests run
 // as root, so that permission bits apply; otherwise it does nothing.
@@ -386,21 +374,24 @@ class MainWindowTest : public QObject {
     form.OpenPath(path);
     form.ui.ebFind->setText(text);
     QTest::keyClick(form.ui.ebFind, Qt::Key_Return);
+    kinscope::TNameList& list = form.Names();
+    QVERIFY(!list.Filling());
     QList<int> listed;
-    for (int i = 0; i < form.ui.tvFound->topLevelItemCount(); ++i) {
-      listed.push_back(form.ui.tvFound->topLevelItem(i)->text(1).toInt());
-    }
+    for (int i = 0; i < list.rowCount(); ++i) listed.push_back(list.Rin(i));
     QCOMPARE(listed, rins);
     QCOMPARE(form.ui.lblFound->text().isEmpty(), !rins.isEmpty());
     if (!rins.isEmpty()) {
-      emit form.ui.tvFound->itemActivated(
-          form.ui.tvFound->topLevelItem(static_cast<int>(rins.size()) - 1), 0);
+      emit form.ui.tvFound->activated(list.index(list.rowCount() - 1, 0));
       QCOMPARE(form.opened, (std::vector<std::pair<int32_t, int32_t>>{{0, rins.back()}}));
-      QCOMPARE(form.ui.tvFound->topLevelItem(0)->text(2).isEmpty(), false);  // the birth date
+      QCOMPARE(list.index(0, kinscope::TNameList::kBornColumn).data().toString().isEmpty(),
+               false);  // the birth date
     }
     QVERIFY(h_->messages.empty());
   }
 
+  // Every match is listed, however many; a damaged index stops the lookup
+  // with a message, and the whole index, listed by an empty Find, says it is
+  // damaged under the list.
   void findOnALargeOrDamagedIndex() {
     tevwriter::TevFile file(1);
     file.SetHeaderI32(22, 300);
@@ -417,16 +408,18 @@ class MainWindowTest : public QObject {
     form.OpenPath(path);
     form.ui.ebFind->setText("Lee");
     QTest::mouseClick(form.ui.btnFind, Qt::LeftButton);
-    QCOMPARE(form.ui.tvFound->topLevelItemCount(), 200);
-    QVERIFY(form.ui.lblFound->text().contains("more"));
+    QCOMPARE(form.Names().rowCount(), 250);
+    QVERIFY(form.ui.lblFound->text().isEmpty());
     form.Database()->SetNodeLink(120, 40, kinscope::kGreaterLink);  // a loop back to node 40
     QTest::mouseClick(form.ui.btnFind, Qt::LeftButton);
-    QCOMPARE(form.ui.tvFound->topLevelItemCount(), 119);
+    QCOMPARE(form.Names().rowCount(), 119);
     QCOMPARE(h_->messages.size(), size_t{1});
     QVERIFY2(h_->messages[0].first.contains("index node 40"), qPrintable(h_->messages[0].first));
-    form.ui.ebFind->clear();  // an empty search does nothing
+    form.ui.ebFind->clear();  // an empty search lists the whole index, as far as it can
     QTest::mouseClick(form.ui.btnFind, Qt::LeftButton);
-    QCOMPARE(form.ui.tvFound->topLevelItemCount(), 119);
+    QCOMPARE(form.Names().rowCount(), 120);
+    QVERIFY2(form.ui.lblFound->text().contains("damaged"), qPrintable(form.ui.lblFound->text()));
+    QCOMPARE(h_->messages.size(), size_t{1});
   }
 
   // The icon is drawn from the program's SVG: the teal ground with rounded
@@ -477,7 +470,7 @@ class MainWindowTest : public QObject {
       if (!w->isWindow()) controls.append(w);  // the file dialog is a window of its own
     }
     QCOMPARE(controls.size(),
-             16);  // the ten of the layout, the four of Find, Check... and Export GEDCOM...
+             17);  // the ten of the layout, the five of Find, Check... and Export GEDCOM...
     for (QWidget* a : controls) {
       QVERIFY2(form.rect().contains(a->geometry()), qPrintable(a->objectName()));
       for (QWidget* b : controls) {
@@ -487,6 +480,9 @@ class MainWindowTest : public QObject {
       }
       if (auto* label = qobject_cast<QLabel*>(a)) {
         QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(a->objectName()));
+      }
+      if (auto* box = qobject_cast<QCheckBox*>(a)) {
+        QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(a->objectName()));
       }
       if (auto* button = qobject_cast<QPushButton*>(a)) {
         QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 8 <= button->width(),

@@ -58,8 +58,15 @@ TEST(DumpStream, SameBytesAsTheDocuments) {
          db.UpdateHeader();
        }},
   };
-  const char* const searches[] = {"Whitc",         "Aldridge", "Thomas /Whitcombe/",
-                                  "Nobody /Here/", "",         "Fr\"ed"};
+  const std::pair<const char*, bool> searches[] = {// text, like
+                                                   {"Whitc", false},
+                                                   {"Aldridge", false},
+                                                   {"Thomas /Whitcombe/", false},
+                                                   {"Nobody /Here/", false},
+                                                   {"", false},
+                                                   {"Fr\"ed", false},
+                                                   {"whitc\xC3\xB6mbe", false},
+                                                   {"Witkam", true}};
   TempDir dir;
   int copy = 0;
   for (const auto& file : files) {
@@ -92,13 +99,16 @@ TEST(DumpStream, SameBytesAsTheDocuments) {
                                    "e/ "),
                   std::string::npos);
       }
-      for (const char* text : searches) {
+      for (const auto& [text, like] : searches) {
+        dump::FindOptions options;
+        options.like = like;
         std::ostringstream found;
-        const dump::Result w = dump::WriteFind(db, text, found, json);
-        expect(dump::Find(db, text), w, found.str(), std::string("find ") + text);
+        const dump::Result w = dump::WriteFind(db, text, found, json, options);
+        expect(dump::Find(db, text, like), w, found.str(), std::string("find ") + text);
         std::ostringstream walked_twice;  // rows beyond what the first walk keeps
-        const dump::Result w2 = dump::WriteFind(db, text, walked_twice, json, 200);
-        expect(dump::Find(db, text), w2, walked_twice.str(),
+        options.keep_bytes = 200;
+        const dump::Result w2 = dump::WriteFind(db, text, walked_twice, json, options);
+        expect(dump::Find(db, text, like), w2, walked_twice.str(),
                std::string("find ") + text + " (walked twice)");
       }
     }

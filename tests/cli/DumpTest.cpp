@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <sstream>
 #include <tuple>
 
 #include "TevWriter.h"
@@ -23,6 +24,7 @@
 #include "FileCheck.h"
 #include "FileContents.h"
 #include "Journal.h"
+#include "NamesFile.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
 #include "TempDir.h"
@@ -87,6 +89,73 @@ TEST_F(DumpTest, FindDescendsToTheNamesUnderAKey) {
     } else {
       EXPECT_EQ(found, rins) << text;
     }
+  }
+}
+
+// find takes its text as UTF-8: a name is found as typed; by spelling (case
+// and accents ignored) when nothing starts as typed; with --like by the
+// sound of the surname too, each row saying how it matched.
+TEST(DumpFind, AsTypedBySpellingAndBySound) {
+  TempDir dir;
+  const std::string path = dir.File("accented.tev");
+  ASSERT_TRUE(namesfile::Write(path, namesfile::AccentedPeople()));
+  CTEVDatabase db;
+  ASSERT_EQ(db.OpenDatabase(path, 1), kOpenOk);
+  using Found = std::vector<std::pair<int32_t, std::string>>;  // rin, match
+  const struct {
+    const char* text;
+    bool like;
+    const char* search;  // "" for the exact lookup, whose rows are not marked
+    Found found;
+  } rows[] = {
+      {"\xC5\xBDi\xC5\xBE"
+       "ek",
+       false,
+       "",
+       {{1, ""}}},  // Žižek
+      {"Slavoj /\xC5\xBDi\xC5\xBE"
+       "ek/",
+       false,
+       "",
+       {{1, ""}}},
+      {"zizek", false, "spelling", {{1, "spelling"}}},
+      {"ZI\xC5\xBD", false, "spelling", {{1, "spelling"}}},
+      {"M\xC3\xBCller", false, "", {{2, ""}}},
+      {"muller", false, "", {{3, ""}}},  // A to Z in either case is exact
+      {"muller", true, "like", {{3, "exact"}, {2, "spelling"}}},
+      {"Smyth", true, "like", {{9, "sound"}, {7, "sound"}, {8, "exact"}}},
+      {"Smith, J", true, "like", {{7, "exact"}, {8, "sound"}}},
+      {"\xC5\x92uvray", false, "", {{5, ""}}},  // Œuvray
+      {"oeuvray", false, "spelling", {{5, "spelling"}}},
+      {"O\xE2\x80\x99"
+       "Brien",
+       false,
+       "",
+       {{4, ""}}},  // O’Brien
+      {"etienne, emile", false, "spelling", {{11, "spelling"}}},
+      {"Nobody", true, "like", {}},
+      {"Nobody", false, "spelling", {}},
+  };
+  for (const auto& row : rows) {
+    const dump::Result r = dump::Find(db, row.text, row.like);
+    EXPECT_EQ(r.status, dump::kOk) << row.text;
+    EXPECT_EQ(r.doc["text"], row.text);
+    EXPECT_EQ(r.doc.value("search", ""), row.search) << row.text;
+    Found found;
+    for (const json& e : r.doc["found"]) found.emplace_back(e["rin"], e.value("match", ""));
+    EXPECT_EQ(found, row.found) << row.text;
+  }
+  const std::pair<const char*, const char*> refused[] = {
+      {"\xC5\x81ukasz", "\"\xC5\x81\" (U+0141) is not in Windows-1252"},
+      {"Smith \xF0\x9F\x98\x80", "(U+1F600) is not in Windows-1252"},
+      {"M\xFCller", "the text is not UTF-8"},
+  };
+  for (const auto& [text, reason] : refused) {
+    std::ostringstream out;
+    const dump::Result r = dump::WriteFind(db, text, out, false);
+    EXPECT_EQ(r.status, dump::kCannotOpen) << text;
+    EXPECT_NE(r.error.find(reason), std::string::npos) << r.error;
+    EXPECT_EQ(out.str(), "");
   }
 }
 
@@ -264,6 +333,35 @@ TEST_F(DumpTest, ExitStatuses) {
   for (const auto& [args, status] : rows) EXPECT_EQ(RunDump(args), status) << args;
   EXPECT_EQ(Contents(path_), before);  // the file is only read
 }
+
+#ifndef _WIN32
+// The program takes its arguments as UTF-8 (the Windows build's wide command
+// line is compared with this one's output by tests/windows/same_output.sh).
+TEST_F(DumpTest, FindTakesUtf8Arguments) {
+  const std::string path = dir_.File("accented.tev");
+  ASSERT_TRUE(namesfile::Write(path, namesfile::AccentedPeople()));
+  const struct {
+    std::string args;
+    int status;
+    const char* shown;
+  } rows[] = {
+      {" find '\xC5\x81ukasz'", 2,
+       "kinscope-dump: \"\xC5\x81\" (U+0141) is not in Windows-1252, the code page of the file's "
+       "texts: no text of the file can hold it\n"},
+      {" find zizek", 0,
+       "Slavoj /\xC5\xBDi\xC5\xBE"
+       "ek/  1    \xC5\xBDi\xC5\xBE"
+       "ek, Slavoj"},
+      {" find 'M\xC3\xBCller' --json", 0, "\"name\": \"Hans /M\xC3\xBCller/\""},
+      {" find smyth --like", 0, "Karl /Schmidt/  9    Schmidt, Karl  3 Mar 1874  sound"},
+  };
+  for (const auto& row : rows) {
+    const auto [out, status] = RunDumpOutput(path + row.args);
+    EXPECT_EQ(status, row.status) << row.args;
+    EXPECT_NE(out.find(row.shown), std::string::npos) << out;
+  }
+}
+#endif
 
 }  // namespace
 

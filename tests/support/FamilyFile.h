@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FileContents.h"
+#include "NamesFile.h"
 #include "SameNameReorder.h"
 #include "TEVDatabase.h"
 #include "TempDir.h"
@@ -25,21 +26,8 @@ namespace family {
 using namespace kinscope;
 using ::Contents;
 
-// Julian Day Number of a Gregorian date.
-inline int32_t Jdn(int y, int m, int d) {
-  const int a = (14 - m) / 12, yy = y + 4800 - a, mm = m + 12 * a - 3;
-  return d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
-}
-
-// A birth date at offset 64 of an individual record (type 2, one date).
-inline void PutBirth(tevwriter::Bytes& person, size_t at, int year) {
-  if (year == 0) return;
-  const uint32_t day = static_cast<uint32_t>(Jdn(year, 3, 3));
-  person[at] = 2;
-  person[at + 4] = static_cast<uint8_t>(day);
-  person[at + 5] = static_cast<uint8_t>(day >> 8);
-  person[at + 6] = static_cast<uint8_t>(day >> 16);
-}
+using namesfile::Jdn;
+using namesfile::PutBirth;
 
 struct Person {
   std::string name;

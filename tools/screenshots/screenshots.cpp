@@ -107,7 +107,6 @@ int main(int argc, char* argv[]) {
   form.ui.btnFind->click();
   ok = Save(form, folder, "find-window.png") && ok;
   form.ui.ebFind->clear();
-  form.ui.tvFound->clear();
 
   const int32_t root = db->HeaderI32(kHdrRootNode2);
   IndexNodeImage node{};
