@@ -35,6 +35,18 @@ struct Person {
   int christened = 0;  // christening year, 0 for none
 };
 
+// `runs` runs of `members` namesakes each, the later-born entered first so
+// that every run is re-ordered, the names entered in no order of theirs so
+// that the tree is bushy.
+inline std::vector<Person> ManyRuns(int runs, int members) {
+  std::vector<Person> people;
+  for (int i = 0; i < runs * members; ++i) {
+    const int run = (i * 7919) % runs;
+    people.push_back({"Given" + std::to_string(run) + " /Surname/", 1900 - i});
+  }
+  return people;
+}
+
 // A database whose index holds one node per person, node n for RIN n,
 // inserted in the order given through the engine's own ReinsertNode.
 class Family {
