@@ -31,6 +31,7 @@ constexpr int kReorderWriteStatus = 103;      // the change could not be written
 constexpr int kReorderLeftStatus = 104;       // stopped, and what it wrote could not be undone:
                                               // the journal stays for the next open
 constexpr int kReorderCancelledStatus = 105;  // cancelled and undone: the file is as it was
+                                              // (the main window goes on instead of ending)
 // Also kUnknownDateTypeStatus (9, ReorderDate.h) and kOutOfMemoryStatus (5,
 // TextBuffer.h).
 
