@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QFont>
+#include <QProgressDialog>
 #include <QString>
 #include <QTreeView>
 #include <initializer_list>
@@ -347,6 +348,7 @@ bool TForm1::PrepareReorder() {
   }
   std::string error;
   const std::string backup = BackupDatabase(*database_, platform::Now(), error);
+  backup_path_ = backup;
   if (backup.empty()) {
     seams::ShowMessage(QStringLiteral("No backup could be made (%1).\n\nNothing was changed.")
                            .arg(QString::fromLocal8Bit(error.c_str())),
@@ -362,11 +364,32 @@ int TForm1::ReorderAndReport() {
   WriteTrace("Explor1", 181, "Button Clicked");
   // The re-ordering ends its change itself: committed (the file synced, the
   // journal removed) before Done is shown, or rolled back at once on any
-  // failure. The header is not written back.
-  const ReorderResult result = ReorderIdenticalNames(*database_, current_file_name_);
-  seams::ShowMessage(Compose(QString::fromLocal8Bit(result.text.c_str()), result.detail),
+  // failure or Cancel. The header is not written back.
+  QProgressDialog progress(QStringLiteral("Re-ordering the identical names of\n%1")
+                               .arg(QString::fromLocal8Bit(current_file_name_.c_str())),
+                           QStringLiteral("Cancel"), 0, 1, this);
+  progress.setWindowTitle(QStringLiteral("Re-order identical names"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  progress.setAutoReset(false);
+  progress.setAutoClose(false);
+  progress.setValue(0);
+  const ReorderResult result = ReorderIdenticalNames(
+      *database_, current_file_name_,
+      [&](int64_t done, int64_t found) { return seams::ShowProgress(progress, done, found); });
+  progress.reset();
+  std::string detail = result.detail;
+  const bool undone = result.outcome == ReorderResult::Outcome::kCancelled &&
+                      result.status == kReorderCancelledStatus;
+  if (undone) detail += "\nThe backup copy " + backup_path_ + " stays.";
+  seams::ShowMessage(Compose(QString::fromLocal8Bit(result.text.c_str()), detail),
                      QString::fromLocal8Bit(result.title.c_str()));
-  return result.status;
+  if (!undone) return result.status;
+  // The file is as it was, but this object's header is the re-ordering's:
+  // it is dropped without a write and the file opened afresh.
+  database_.reset();
+  OpenPath(current_file_name_);
+  return -1;
 }
 
 void TForm1::btnOrderNamesClick() {

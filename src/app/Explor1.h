@@ -90,9 +90,12 @@ class TForm1 : public QWidget, public TRecordHost {
   bool PrepareReorder();
 
   // The re-order button's work short of ending the program: prepares, runs
-  // the re-ordering and shows its message (its text, then the cause and what
-  // became of the file). Returns the exit status the program then ends with,
-  // or -1 when the re-ordering did not start.
+  // the re-ordering under a progress dialog (runs done of runs found) whose
+  // Cancel undoes it, and shows its message (its text, then the cause and
+  // what became of the file). Returns the exit status the program then ends
+  // with, or -1 when the program goes on: the re-ordering did not start, or
+  // was cancelled and undone (the file is then opened afresh; the backup
+  // copy stays).
   int ReorderAndReport();
 
  private:
@@ -101,7 +104,8 @@ class TForm1 : public QWidget, public TRecordHost {
   QString searched_;  // the text of the last search, as typed
   std::string current_file_name_;
   bool read_only_ = false;
-  QString caption_;  // the design-time caption
+  QString caption_;          // the design-time caption
+  std::string backup_path_;  // the re-ordering's backup copy, made last
 };
 
 }  // namespace kinscope

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "Coding.h"
+#include "IndexKeyRanks.h"
 #include "NameKeys.h"
 #include "RecordLayouts.h"
 #include "TEVDatabase.h"
@@ -97,67 +98,100 @@ void CTEVDatabase::UnlinkNode(int32_t node) {
   StoreIndexNode(above, parent);
 }
 
-void CTEVDatabase::ReinsertNode(int32_t node, int32_t name_offset) {
+namespace {
+
+// ReinsertNode, with the ranks of `ranks` when given: the same walk and the
+// same writes, a key compared by rank wherever both nodes have one.
+void Reinsert(CTEVDatabase& db, int32_t node, int32_t name_offset, IndexKeyRanks* ranks) {
   IndexNodeImage fresh{};
   SetField(fresh, indexnode::kName, name_offset);
   auto plant_root = [&] {
-    SetRootCopies(*this, node);
-    StoreIndexNode(fresh, node);
-    UpdateHeader();
+    SetRootCopies(db, node);
+    db.StoreIndexNode(fresh, node);
+    db.UpdateHeader();
   };
   // A root of 0, or a negative one, reaches no node: the node becomes the root.
-  if (HeaderI32(kHdrRootNode) <= 0) {
+  if (db.HeaderI32(kHdrRootNode) <= 0) {
     plant_root();
     return;
   }
-  if (node <= HeaderI32(kHdrIndexNodeBound)) {
+  if (node <= db.HeaderI32(kHdrIndexNodeBound)) {
     IndexNodeImage old{};
-    LoadIndexNode(old, node);
+    db.LoadIndexNode(old, node);
     if (Field(old, indexnode::kParent) >= 0 && Field(old, indexnode::kGreater) != node &&
         Field(old, indexnode::kLesser) != node) {
-      UnlinkNode(node);
+      db.UnlinkNode(node);
       // A lone root whose greater link is negative leaves that link as the root.
-      if (HeaderI32(kHdrRootNode) <= 0) {
+      if (db.HeaderI32(kHdrRootNode) <= 0) {
         plant_root();
         return;
       }
     }
   }
 
-  WideText text;
-  uint8_t type = 0;
-  ReadINameText(*this, text, type, name_offset, LinkCheck::kOff);
+  // The node's own key, made when a node on the way has no rank to compare.
+  const uint32_t own = ranks != nullptr ? ranks->Rank(node, name_offset) : IndexKeyRanks::kUnknown;
+  const bool by_rank = own != IndexKeyRanks::kUnknown && own != IndexKeyRanks::kUnreadable;
   WideText key;
-  MakeNameKey(text, key, kNameKeyCapacity);
+  bool key_made = false;
+  auto compare = [&](int32_t at, int32_t at_name) -> int32_t {
+    if (by_rank) {
+      const uint32_t rank = ranks->Rank(at, at_name);
+      if (rank == IndexKeyRanks::kUnreadable) return -1;
+      if (rank != IndexKeyRanks::kUnknown) return own < rank ? 2 : own == rank ? 0 : 1;
+    }
+    if (!key_made) {
+      WideText text;
+      uint8_t type = 0;
+      ReadINameText(db, text, type, name_offset, LinkCheck::kOff);
+      MakeNameKey(text, key, kNameKeyCapacity);
+      key_made = true;
+    }
+    // The node's key is made as the new node's is, without the link check:
+    // with it, a name whose owner lies above the individual bound would
+    // compare as lowest and send the walk the wrong way.
+    return CompareNameKey(db, key, at_name, LinkCheck::kOff);
+  };
 
   // The largest node number has no number above it: the bound then stays.
-  if (HeaderI32(kHdrIndividBound) < node && node < std::numeric_limits<int32_t>::max()) {
-    SetHeaderI32(kHdrIndividBound, node + 1);
+  if (db.HeaderI32(kHdrIndividBound) < node && node < std::numeric_limits<int32_t>::max()) {
+    db.SetHeaderI32(kHdrIndividBound, node + 1);
   }
-  const int32_t bound = HeaderI32(kHdrIndividBound);
+  const int32_t bound = db.HeaderI32(kHdrIndividBound);
 
   // Walk down from the root. The links are the file's: the walk stops at a
   // negative link, one above the bound, or a node it met before, and the
   // marks grow with the walk, not with the bound.
   std::unordered_set<int32_t> marked;
+  auto mark = [&](int32_t n) {
+    return ranks != nullptr ? ranks->Mark(n) : marked.insert(n).second;
+  };
   IndexNodeImage last{};
   int32_t result = 0;
   int32_t parent = 0;
-  for (int32_t cur = HeaderI32(kHdrRootNode); cur > 0;) {
-    LoadIndexNode(last, cur);
-    // The node's key is made as the new node's is, without the link check:
-    // with it, a name whose owner lies above the individual bound would
-    // compare as lowest and send the walk the wrong way.
-    result = CompareNameKey(*this, key, Field(last, indexnode::kName), LinkCheck::kOff);
+  for (int32_t cur = db.HeaderI32(kHdrRootNode); cur > 0;) {
+    db.LoadIndexNode(last, cur);
+    result = compare(cur, Field(last, indexnode::kName));
     parent = cur;
     const int32_t next = Field(last, result == 1 ? indexnode::kGreater : indexnode::kLesser);
-    if (next < 0 || next > bound || !marked.insert(next).second) break;
+    if (next < 0 || next > bound || !mark(next)) break;
     cur = next;
   }
+  if (ranks != nullptr) ranks->ClearMarks();
   SetField(last, result == 1 ? indexnode::kGreater : indexnode::kLesser, node);
-  StoreIndexNode(last, parent);
+  db.StoreIndexNode(last, parent);
   SetField(fresh, indexnode::kParent, parent);
-  StoreIndexNode(fresh, node);
+  db.StoreIndexNode(fresh, node);
+}
+
+}  // namespace
+
+void CTEVDatabase::ReinsertNode(int32_t node, int32_t name_offset) {
+  Reinsert(*this, node, name_offset, nullptr);
+}
+
+void CTEVDatabase::ReinsertNode(int32_t node, int32_t name_offset, IndexKeyRanks& ranks) {
+  Reinsert(*this, node, name_offset, &ranks);
 }
 
 }  // namespace kinscope

@@ -60,6 +60,8 @@ constexpr size_t kHdrModifyTime = 1637;    // 8 x u16: y, mon, wday, day, h, min
 constexpr size_t kHdrUpdateStart = 14;     // UpdateHeader writes bytes 14 to 729
 constexpr size_t kHdrUpdateLength = 716;
 
+class IndexKeyRanks;
+
 class CTEVDatabase {
  public:
   // A closed database: zero header and page-count images, no page lists.
@@ -258,6 +260,10 @@ class CTEVDatabase {
   // (the largest node number leaves it as it is). A root of 0 or below, before
   // or after the removal, reaches no node: the node becomes the root.
   void ReinsertNode(int32_t node, int32_t name_offset);
+  // The same, node for node and byte for byte, comparing by the ranks of
+  // `ranks` (IndexKeyRanks.h) wherever the node inserted and the node passed
+  // both have one: for many re-insertions, whose keys are then made once.
+  void ReinsertNode(int32_t node, int32_t name_offset, IndexKeyRanks& ranks);
 
   // The header image, an exact copy of file bytes 0 to 1684 (plus what the
   // engine changed in memory).

@@ -9,6 +9,7 @@
 
 #include "Causes.h"
 #include "Coding.h"
+#include "IndexKeyRanks.h"
 #include "Journal.h"
 #include "NameKeys.h"
 #include "RecordLayouts.h"
@@ -45,6 +46,12 @@ struct Failure {
 // rolled back.
 struct WriteFailed {};
 
+// The progress callback cancelled the re-ordering: rolled back as a failure.
+struct Cancelled {};
+
+// Nodes of the walk between two calls of the progress callback.
+constexpr int32_t kNodesPerReport = 4096;
+
 std::string Num(int64_t n) { return std::to_string(n); }
 
 // One member of a run, as Proc_sames sorts it.
@@ -70,9 +77,18 @@ int32_t MarkPosition(const std::string& text) {
 
 class Reorder {
  public:
-  explicit Reorder(CTEVDatabase& db) : db_(db) { run_.reserve(static_cast<size_t>(capacity_)); }
+  Reorder(CTEVDatabase& db, const ReorderProgress& progress)
+      : db_(db), progress_(progress), detail_(TraceDetail()) {
+    run_.reserve(static_cast<size_t>(capacity_));
+  }
   void SetLog(platform::FileHandle log) { log_ = log; }
 
+  // Ranks every node's key once, for the re-insertions (IndexKeyRanks.h),
+  // and counts the runs for the progress callback.
+  void RankKeys() {
+    ranks_.Build(db_);
+    Report();
+  }
   void traversal(int32_t root);
   void Proc_sames();
   int32_t Pending() const { return samescnt_; }
@@ -85,7 +101,16 @@ class Reorder {
     int stage;  // 0: lesser subtree next, 1: the node itself next, 2: done
   };
 
-  void Trace(int point) { WriteTrace(kTag, point, "traversal"); }
+  // The walk's points are met at every node: written only when asked.
+  void Trace(int point) {
+    if (detail_) WriteTrace(kTag, point, "traversal");
+  }
+  // Tells the progress callback how far the runs got; stops the walk when
+  // it cancels. The trace is written when a second has passed.
+  void Report() {
+    TraceTick();
+    if (progress_ && !progress_(done_, static_cast<int64_t>(ranks_.Runs()))) throw Cancelled();
+  }
   // Loads `n` and checks that it is in the tree; ends the program if not.
   Frame Enter(int32_t n);
   void Visit(const Frame& frame);
@@ -105,6 +130,10 @@ class Reorder {
 
  private:
   CTEVDatabase& db_;
+  const ReorderProgress& progress_;
+  const bool detail_;
+  int64_t done_ = 0;          // runs processed
+  int32_t since_report_ = 0;  // nodes since the last report
   platform::FileHandle log_ = platform::kNoFile;
   std::vector<int32_t> run_;
   int32_t capacity_ = kFirstCapacity;
@@ -112,9 +141,14 @@ class Reorder {
   WideText previous_key_;
   int32_t previous_node_ = 0;
   NodeMarks met_;  // a bit per node met
+  IndexKeyRanks ranks_;
 };
 
 Reorder::Frame Reorder::Enter(int32_t n) {
+  if (++since_report_ == kNodesPerReport) {
+    since_report_ = 0;
+    Report();
+  }
   Trace(173);
   Frame frame{n, {}, 0};
   // Read first, so that only a number the file holds a node for is marked:
@@ -217,7 +251,11 @@ void Reorder::Proc_sames() {
   std::string lines = "\nsamescnt: " + std::to_string(samescnt_) + "\n";
   for (int32_t node : run_) lines += " " + std::to_string(node);
   WriteTraceText(lines);
-  auto trace = [](int point) { WriteTrace(kTag, point, "Proc_sames"); };
+  // Its points are met at every run and every member: written only when
+  // asked.
+  auto trace = [this](int point) {
+    if (detail_) WriteTrace(kTag, point, "Proc_sames");
+  };
   trace(46);
   std::vector<RunEntry> entries(static_cast<size_t>(samescnt_));
   trace(49);
@@ -290,7 +328,7 @@ void Reorder::Proc_sames() {
   // A write that failed stops the re-ordering at once: the change is then
   // rolled back.
   for (size_t s = entries.size(); s-- > 0;) {
-    db_.ReinsertNode(entries[s].node, entries[s].name_offset);
+    db_.ReinsertNode(entries[s].node, entries[s].name_offset, ranks_);
     if (db_.ChangeFailed()) throw WriteFailed();
   }
   trace(140);
@@ -299,6 +337,8 @@ void Reorder::Proc_sames() {
   trace(153);
   run_.clear();
   samescnt_ = 0;
+  ++done_;
+  Report();
 }
 
 }  // namespace
@@ -369,6 +409,7 @@ void Run(CTEVDatabase& db, const std::string& file_name, Reorder& reorder,
   // names all over the file, many times over: through the read cache, which
   // drops every page the re-ordering writes.
   const ReadCacheScope cache(db);
+  reorder.RankKeys();
   reorder.traversal(root);
   trace(278);
   if (reorder.Pending() > 0) reorder.Proc_sames();
@@ -386,23 +427,36 @@ std::string FileOutcome(const CTEVDatabase& db, ChangeEnd end) {
 
 }  // namespace
 
-ReorderResult ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name) {
+ReorderResult ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name,
+                                    const ReorderProgress& progress) {
   WriteTrace(kTag, 249, "Just starting");
   ReorderResult result;
   const std::string log_name = ReorderLogName(file_name);
-  Reorder reorder(db);
+  Reorder reorder(db, progress);
   std::optional<Failure> failure;
+  bool cancelled = false;
   try {
     Run(db, file_name, reorder, log_name);
   } catch (const Failure& f) {
     failure = f;
+  } catch (const Cancelled&) {
+    cancelled = true;
   } catch (const WriteFailed&) {
     // Ended below, as a commit of a failed change ends: rolled back.
   } catch (const std::bad_alloc&) {
     failure = Failure{"Out of memory", "Error", kOutOfMemoryStatus,
                       "A text of the re-ordering could not be allocated."};
   }
-  if (failure) {
+  if (cancelled) {
+    const ChangeEnd end = db.RollBackChange();
+    result.outcome = ReorderResult::Outcome::kCancelled;
+    result.text = "The re-ordering was cancelled.";
+    result.title = "Re-order identical names";
+    result.status = end == ChangeEnd::kLeft ? kReorderLeftStatus : kReorderCancelledStatus;
+    result.detail = end == ChangeEnd::kLeft ? FileOutcome(db, end)
+                                            : "What it had written was undone: the file is as it "
+                                              "was before it began.";
+  } else if (failure) {
     const ChangeEnd end = db.RollBackChange();
     result.outcome = ReorderResult::Outcome::kFailed;
     result.text = failure->text;
@@ -440,6 +494,7 @@ ReorderResult ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_na
                      "): it lacks some of the runs.";
   }
   WriteTrace(kTag, 280, "Just starting");
+  FlushTrace();
   return result;
 }
 

@@ -11,6 +11,8 @@
 // failure of any kind ends it at once by putting back what was written.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kinscope {
@@ -22,20 +24,22 @@ class CTEVDatabase;
 // process as their low 8 bits only, so "Error 1000" ends with 100, and the
 // statuses of the re-ordering's own write failures follow it.
 constexpr int kReorderDoneStatus = 0;
-constexpr int kReorderDamageStatus = 8;     // a node, name record or owner cannot be read
-constexpr int kReorderNameTextStatus = 98;  // a name text fails its read or checks
-constexpr int kReorderLogStatus = 100;      // "Error 1000": the log cannot be created
-constexpr int kReorderWriteStatus = 103;    // the change could not be written: undone
-constexpr int kReorderLeftStatus = 104;     // stopped, and what it wrote could not be undone:
-                                            // the journal stays for the next open
+constexpr int kReorderDamageStatus = 8;       // a node, name record or owner cannot be read
+constexpr int kReorderNameTextStatus = 98;    // a name text fails its read or checks
+constexpr int kReorderLogStatus = 100;        // "Error 1000": the log cannot be created
+constexpr int kReorderWriteStatus = 103;      // the change could not be written: undone
+constexpr int kReorderLeftStatus = 104;       // stopped, and what it wrote could not be undone:
+                                              // the journal stays for the next open
+constexpr int kReorderCancelledStatus = 105;  // cancelled and undone: the file is as it was
+                                              // (the main window goes on instead of ending)
 // Also kUnknownDateTypeStatus (9, ReorderDate.h) and kOutOfMemoryStatus (5,
 // TextBuffer.h).
 
 // What a re-ordering came to.
 struct ReorderResult {
-  // A cancelled run (to come, with a progress callback) will end as a
-  // failure does: rolled back, with an outcome of its own.
-  enum class Outcome { kDone, kFailed };
+  // A cancelled run ends as a failure does, rolled back, with an outcome of
+  // its own.
+  enum class Outcome { kDone, kFailed, kCancelled };
 
   Outcome outcome = Outcome::kDone;
   // The message to show: its text and title ("Done" and "-*-"; "Error 5"
@@ -61,12 +65,20 @@ std::string ReorderLogName(const std::string& file_name);
 // file). Empty when nothing stands there or the user's own file does.
 std::string LogRefusal(const std::string& log_name);
 
+// How far a re-ordering got: `done` runs of identical names of the `found`
+// that a walk over the index counted before it began (`done` can pass
+// `found` on a damaged index). Returns false to cancel the re-ordering.
+// Called after every run and every 4096 nodes of the walk.
+using ReorderProgress = std::function<bool(int64_t done, int64_t found)>;
+
 // Re-orders every run of identical names of the open database `db`, whose
 // file is `file_name`, as one change of the file, and ends that change:
 // committed when done, rolled back at once on any failure (a write, the
-// log, a damaged record, an invalid date, memory). Done() when the change
-// is committed; otherwise the failure, its message saying whether the file
-// is as it was.
-ReorderResult ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name);
+// log, a damaged record, an invalid date, memory) or when `progress`
+// cancels it. Done() when the change is committed; otherwise the failure or
+// the cancel, its message saying whether the file is as it was. The trace
+// lines are in the trace file when it returns.
+ReorderResult ReorderIdenticalNames(CTEVDatabase& db, const std::string& file_name,
+                                    const ReorderProgress& progress = {});
 
 }  // namespace kinscope

@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Seams.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <algorithm>
+#include <climits>
 #include <utility>
 
 namespace kinscope::seams {
@@ -29,7 +34,25 @@ QuestionHook& QuestionOverride() {
   return hook;
 }
 
+ProgressHook& ProgressOverride() {
+  static ProgressHook hook;
+  return hook;
+}
+
 }  // namespace
+
+bool ShowProgress(QProgressDialog& dialog, int64_t done, int64_t total) {
+  static QElapsedTimer since_events;
+  if (!since_events.isValid() || since_events.elapsed() >= 50) {
+    const auto fit = [](int64_t n) { return static_cast<int>(std::clamp<int64_t>(n, 0, INT_MAX)); };
+    dialog.setMaximum(std::max(fit(total), fit(done)));
+    dialog.setValue(fit(done));
+    QCoreApplication::processEvents();
+    since_events.start();
+  }
+  if (ProgressOverride()) ProgressOverride()(dialog, done, total);
+  return !dialog.wasCanceled();
+}
 
 bool AskYesNo(const QString& text, const QString& title) {
   if (QuestionOverride()) return QuestionOverride()(text, title);
@@ -67,5 +90,6 @@ void SetQuestionHook(QuestionHook hook) { QuestionOverride() = std::move(hook); 
 void SetMessageHook(MessageHook hook) { MessageOverride() = std::move(hook); }
 void SetFileDialogHook(FileDialogHook hook) { FileDialogOverride() = std::move(hook); }
 void SetModalHook(ModalHook hook) { ModalOverride() = std::move(hook); }
+void SetProgressHook(ProgressHook hook) { ProgressOverride() = std::move(hook); }
 
 }  // namespace kinscope::seams

@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The three places where the program hands control to the user and waits:
-// a message box, the file-open dialog and the modal run of a window. Each
-// goes through one function here, so tests can answer in the user's place.
+// The places where the program hands control to the user and waits: a
+// message box, the file-open dialog, the modal run of a window, a question,
+// and a progress dialog's Cancel. Each goes through one function here, so
+// tests can answer in the user's place.
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
 class QDialog;
 class QFileDialog;
+class QProgressDialog;
 
 namespace kinscope::seams {
 
@@ -28,14 +31,23 @@ void RunModal(QDialog& window);
 // for Yes.
 bool AskYesNo(const QString& text, const QString& title);
 
+// Shows on `dialog` that `done` of `total` are done and lets the user's
+// events through (at most every 50 ms). Returns false once its Cancel button
+// was pressed.
+bool ShowProgress(QProgressDialog& dialog, int64_t done, int64_t total);
+
 // Replacements for tests; an empty function restores the real behaviour.
+// The progress hook is called at every ShowProgress, after the events, with
+// the dialog: a test presses Cancel there (dialog.cancel()).
 using MessageHook = std::function<void(const QString& text, const QString& title)>;
 using FileDialogHook = std::function<std::optional<QString>(QFileDialog& dialog)>;
 using ModalHook = std::function<void(QDialog& window)>;
 using QuestionHook = std::function<bool(const QString& text, const QString& title)>;
+using ProgressHook = std::function<void(QProgressDialog& dialog, int64_t done, int64_t total)>;
 void SetQuestionHook(QuestionHook hook);
 void SetMessageHook(MessageHook hook);
 void SetFileDialogHook(FileDialogHook hook);
 void SetModalHook(ModalHook hook);
+void SetProgressHook(ProgressHook hook);
 
 }  // namespace kinscope::seams

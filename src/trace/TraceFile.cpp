@@ -1,15 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TraceFile.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "PlatformFile.h"
 
 namespace kinscope {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+constexpr size_t kBlock = size_t{64} << 10;
+constexpr auto kAtMost = std::chrono::seconds(1);
+
 platform::FileHandle g_trace = platform::kNoFile;
+std::string g_waiting;  // lines not yet written
+Clock::time_point g_written;
 
 std::string TraceFolder() {
   const char* state = std::getenv("XDG_STATE_HOME");
@@ -31,22 +39,50 @@ bool OpenTrace() {
   if (created == platform::kNoFile) return false;
   platform::Close(created);
   g_trace = platform::OpenAppend(path);
+  g_written = Clock::now();
   return g_trace != platform::kNoFile;
+}
+
+// Writes the waiting lines when a block is full or a second has passed.
+void WriteWhenDue() {
+  if (g_waiting.size() >= kBlock || Clock::now() - g_written >= kAtMost) FlushTrace();
 }
 
 }  // namespace
 
 void WriteTrace(const char* tag, int point, const char* text) {
   if (!OpenTrace()) return;
-  const int length = std::snprintf(nullptr, 0, "%s: %d. %s\n", tag, point, text);
+  char number[16];
+  const int length = std::snprintf(number, sizeof number, ": %d. ", point);
   if (length <= 0) return;
-  std::string line(static_cast<size_t>(length) + 1, '\0');
-  std::snprintf(line.data(), line.size(), "%s: %d. %s\n", tag, point, text);
-  platform::Append(g_trace, line.data(), static_cast<size_t>(length));
+  g_waiting.append(tag);
+  g_waiting.append(number, static_cast<size_t>(length));
+  g_waiting.append(text);
+  g_waiting.push_back('\n');
+  WriteWhenDue();
 }
 
 void WriteTraceText(const std::string& text) {
-  if (g_trace != platform::kNoFile) platform::Append(g_trace, text.data(), text.size());
+  if (g_trace == platform::kNoFile) return;
+  g_waiting += text;
+  WriteWhenDue();
+}
+
+void TraceTick() {
+  if (!g_waiting.empty()) WriteWhenDue();
+}
+
+void FlushTrace() {
+  if (g_trace != platform::kNoFile && !g_waiting.empty()) {
+    platform::Append(g_trace, g_waiting.data(), g_waiting.size());
+  }
+  g_waiting.clear();
+  g_written = Clock::now();
+}
+
+bool TraceDetail() {
+  const char* value = std::getenv("KINSCOPE_TRACE_DETAIL");
+  return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
 }
 
 bool TraceIsOpen() { return g_trace != platform::kNoFile; }
@@ -57,6 +93,7 @@ std::string TracePath() {
 }
 
 void CloseTraceForTesting() {
+  FlushTrace();
   platform::Close(g_trace);
   g_trace = platform::kNoFile;
 }

@@ -355,6 +355,60 @@ class MainWindowTest : public QObject {
     kinscope::seams::SetQuestionHook({});
   }
 
+  // Cancel at any report of the progress dialog, before the first run, in
+  // the middle, after the last: the file byte for byte as before, the backup
+  // copy kept, the file opened afresh. Without Cancel the runs are written.
+  void reorderCancelled() {
+    ::setenv("XDG_STATE_HOME", dir_->File("state").c_str(), 1);
+    kinscope::seams::SetQuestionHook([](const QString&, const QString&) { return true; });
+    constexpr int kRuns = 120;
+    for (const int cancel_at : {0, 1, kRuns / 2, kRuns, -1}) {  // -1: never
+      h_->Reset();
+      const std::string path = h_->WriteFamily(family::ManyRuns(kRuns, 3));
+      QVERIFY(!path.empty());
+      const tevwriter::Bytes before = tevwriter::ReadWholeFile(path);
+      TForm1 form;
+      form.OpenPath(path);
+      const int32_t root = form.Database()->HeaderI32(kinscope::kHdrRootNode2);
+      h_->on_progress = [&](QProgressDialog& dialog) {
+        if (static_cast<int>(h_->progress.size()) - 1 == cancel_at) dialog.cancel();
+      };
+      const int status = form.ReorderAndReport();
+      h_->on_progress = nullptr;
+      const QString where = QString::number(cancel_at);
+      // Runs done of the runs found, one report before the first run and
+      // one after each, until Cancel.
+      QCOMPARE(h_->progress.size(), size_t(cancel_at < 0 ? kRuns + 1 : cancel_at + 1));
+      for (size_t i = 0; i < h_->progress.size(); ++i) {
+        QCOMPARE(h_->progress[i], std::make_pair(int64_t(i), int64_t{kRuns}));
+      }
+      QVERIFY(!std::filesystem::exists(kinscope::JournalPath(path)));
+      QCOMPARE(h_->messages.size(), size_t{1});
+      if (cancel_at < 0) {
+        QCOMPARE(status, 0);
+        QVERIFY(tevwriter::ReadWholeFile(path) != before);
+        continue;
+      }
+      QCOMPARE(status, -1);
+      QVERIFY2(tevwriter::ReadWholeFile(path) == before, qPrintable(where));
+      std::string backup;
+      for (const auto& entry :
+           std::filesystem::directory_iterator(std::filesystem::path(path).parent_path())) {
+        if (entry.path().extension() == ".bak") backup = entry.path().string();
+      }
+      QVERIFY2(!backup.empty() && tevwriter::ReadWholeFile(backup) == before, qPrintable(where));
+      QCOMPARE(h_->messages[0],
+               Message(QString::fromStdString(
+                           "The re-ordering was cancelled.\n\nWhat it had written was undone: the "
+                           "file is as it was before it began.\nThe backup copy " +
+                           backup + " stays."),
+                       "Re-order identical names"));
+      QCOMPARE(form.Database()->HeaderI32(kinscope::kHdrRootNode2), root);
+      QVERIFY(form.ui.btnOrderNames->isEnabled());
+    }
+    kinscope::seams::SetQuestionHook({});
+  }
+
   // Find lists the index entries under a key and opens the chosen one.
   void findByName_data() {
     QTest::addColumn<QString>("text");

@@ -20,9 +20,11 @@
 
 #include "Backup.h"
 #include "Coding.h"
+#include "IndexKeyRanks.h"
 #include "CrashSeam.h"
 #include "Journal.h"
 #include "NameKeys.h"
+#include "RecordLayouts.h"
 #include "ReorderCheck.h"
 #include "SameNameReorder.h"
 #include "TEVDatabase.h"
@@ -122,29 +124,124 @@ TEST_F(SameNameReorderTest, ALongRunGrowsItsListAndTheLastRunIsProcessed) {
   EXPECT_EQ(family.Order(), expected);
 }
 
+// The trace of a run: by default the points of the re-ordering as a whole
+// and each run's lines; every point at every node when asked.
 TEST_F(SameNameReorderTest, TraceLinesOfATwoMemberRun) {
-  Family family({{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}});
-  family.Reorder();
+  const std::string whole =
+      "SameNameReorder: 249. Just starting\nSameNameReorder: 252. Just starting\n"
+      "SameNameReorder: 255. Just starting\nSameNameReorder: 258. Just starting\n"
+      "SameNameReorder: 260. Just starting\nSameNameReorder: 266. Just starting\n"
+      "SameNameReorder: 268. Just starting\nSameNameReorder: 273. Just starting\n"
+      "SameNameReorder: 276. Just starting\nSameNameReorder: 278. Just starting\n"
+      "\nsamescnt: 2\n 2 1SameNameReorder: 280. Just starting\n";
+  struct Row {
+    const char* detail;  // KINSCOPE_TRACE_DETAIL, or none
+    std::vector<const char*> in_order;
+    size_t key_copies;  // lines of point 234
+  } rows[] = {
+      {nullptr, {whole.c_str()}, 0},
+      {"0", {whole.c_str()}, 0},
+      // The run is the last of the walk: it is processed after the walk ends.
+      // The key "Lee, Ann" has 8 units: 9 copied with its end, per node visited.
+      {"1",
+       {"249. Just starting", "173. traversal", "243. traversal", "278. Just starting",
+        "samescnt: 2\n 2 1", "46. Proc_sames", "49. Proc_sames", "51. Proc_sames",
+        "117. Proc_sames", "127. Proc_sames", "140. Proc_sames", "150. Proc_sames",
+        "153. Proc_sames", "280. Just starting\n"},
+       18},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.detail == nullptr ? "unset" : row.detail);
+    if (row.detail == nullptr) {
+      ::unsetenv("KINSCOPE_TRACE_DETAIL");
+    } else {
+      ::setenv("KINSCOPE_TRACE_DETAIL", row.detail, 1);
+    }
+    CloseTraceForTesting();
+    Family family({{"Ann /Lee/", 1890}, {"Ann /Lee/", 1850}});
+    family.Reorder();
+    ::unsetenv("KINSCOPE_TRACE_DETAIL");
+    const std::string trace = Trace();
+    EXPECT_EQ(trace.rfind("SameNameReorder: 249. Just starting\n", 0), 0u);
+    size_t at = 0;
+    for (const char* line : row.in_order) {
+      at = trace.find(line, at);
+      ASSERT_NE(at, std::string::npos) << line << "\n" << trace;
+    }
+    size_t copies = 0;
+    for (size_t p = trace.find("234. traversal"); p != std::string::npos;
+         p = trace.find("234. traversal", p + 1)) {
+      ++copies;
+    }
+    EXPECT_EQ(copies, row.key_copies);
+  }
+}
+
+// The default trace grows with the runs, not with the nodes the walk and
+// the re-insertions pass: the run lines and a dozen points.
+TEST_F(SameNameReorderTest, TheTraceOfManyRunsStaysSmall) {
+  Family family(family::ManyRuns(120, 3));
+  ASSERT_TRUE(family.Reorder().Done());
   const std::string trace = Trace();
-  ASSERT_FALSE(trace.empty());
-  EXPECT_EQ(trace.rfind("SameNameReorder: 249. Just starting\n", 0), 0u);
-  // The run is the last of the walk: it is processed after the walk ends.
-  const char* in_order[] = {"243. traversal",      "278. Just starting", "samescnt: 2\n 2 1",
-                            "46. Proc_sames",      "49. Proc_sames",     "127. Proc_sames",
-                            "140. Proc_sames",     "150. Proc_sames",    "153. Proc_sames",
-                            "280. Just starting\n"};
-  size_t at = 0;
-  for (const char* line : in_order) {
-    at = trace.find(line, at);
-    ASSERT_NE(at, std::string::npos) << line;
+  auto count = [&trace](const std::string& what) {
+    size_t n = 0;
+    for (size_t p = trace.find(what); p != std::string::npos; p = trace.find(what, p + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("samescnt: 3\n"), 120u);
+  EXPECT_EQ(count(". Just starting\n"), 11u);
+  EXPECT_EQ(count("traversal") + count("Proc_sames"), 0u);
+  EXPECT_LE(trace.size(), 11u * 36 + 120 * (13 + 3 * 4));
+}
+
+// Re-insertions compared by rank write what re-insertions that build every
+// key write, byte for byte: on a sound tree, and on damaged ones where some
+// nodes or all keep no rank.
+TEST_F(SameNameReorderTest, RanksWriteWhatKeysWrite) {
+  auto set_name = [](Family& f, int32_t node, int32_t name) {
+    IndexNodeImage image{};
+    f.db_->LoadIndexNode(image, node);
+    EncodeI32(image.data(), indexnode::kName, name);
+    f.db_->StoreIndexNode(image, node);
+  };
+  const struct {
+    std::function<void(Family&)> harm;
+    size_t ranked;  // nodes ranked; SIZE_MAX for any number
+  } rows[] = {
+      {[](Family&) {}, 120},
+      {[&](Family& f) {  // two names swapped: the keys out of order
+         set_name(f, 1, f.names_[1]);
+         set_name(f, 2, f.names_[0]);
+       },
+       0},
+      {[&](Family& f) { set_name(f, 5, static_cast<int32_t>(f.db_->FileSize()) - 4); }, 120},
+      {[&](Family& f) {  // a name record over the index nodes
+         set_name(f, 7, static_cast<int32_t>(f.db_->LocateRecord(3, 10, 16, 512)));
+       },
+       SIZE_MAX},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    Family by_rank(family::ManyRuns(40, 3));
+    Family by_key(family::ManyRuns(40, 3));
+    row.harm(by_rank);
+    row.harm(by_key);
+    IndexKeyRanks ranks;
+    const size_t ranked = ranks.Build(*by_rank.db_);
+    if (row.ranked != SIZE_MAX) {
+      EXPECT_EQ(ranked, row.ranked);
+    }
+    for (int32_t node = 120; node >= 1; --node) {
+      IndexNodeImage image{};
+      by_key.db_->LoadIndexNode(image, node);
+      const int32_t name = DecodeI32(image.data(), indexnode::kName);
+      by_rank.db_->ReinsertNode(node, name, ranks);
+      by_key.db_->ReinsertNode(node, name);
+    }
+    ASSERT_EQ(by_rank.db_->CommitChange(), 1);
+    ASSERT_EQ(by_key.db_->CommitChange(), 1);
+    EXPECT_EQ(Contents(by_rank.path_), Contents(by_key.path_));
   }
-  // The key "Lee, Ann" has 8 units: 9 copied with its end, per node visited.
-  size_t copies = 0;
-  for (size_t p = trace.find("234. traversal"); p != std::string::npos;
-       p = trace.find("234. traversal", p + 1)) {
-    ++copies;
-  }
-  EXPECT_EQ(copies, 18u);
 }
 
 TEST_F(SameNameReorderTest, LogNamesAndBackups) {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "FamilyWriter.h"
 #include "FileContents.h"
-#include "NamesFile.h"
 #include "SameNameReorder.h"
 #include "TEVDatabase.h"
 #include "TempDir.h"
@@ -26,39 +26,13 @@ namespace family {
 using namespace kinscope;
 using ::Contents;
 
-using namesfile::Jdn;
-using namesfile::PutBirth;
-
-struct Person {
-  std::string name;
-  int born;            // birth year, 0 for none
-  int christened = 0;  // christening year, 0 for none
-};
-
 // A database whose index holds one node per person, node n for RIN n,
 // inserted in the order given through the engine's own ReinsertNode.
 class Family {
  public:
   explicit Family(const std::vector<Person>& people) : path_(dir_.File("family.tev")) {
-    tevwriter::TevFile file(1);
-    const int32_t count = static_cast<int32_t>(people.size());
-    file.SetHeaderI32(22, count);
-    file.SetHeaderI32(42, count);
-    file.SetHeaderI32(74, INT32_MAX);
-    for (int32_t rin = 1; rin <= count; ++rin) {
-      const Person& p = people[static_cast<size_t>(rin - 1)];
-      const int32_t name = file.AppendINameRec(0, 0, rin, 1, p.name);
-      names_.push_back(name);
-      tevwriter::Bytes person(221, 0);
-      tevwriter::PutI32(person, 0, name);
-      PutBirth(person, 64, p.born);
-      PutBirth(person, 88, p.christened);
-      file.AppendRecord(2, person);
-      file.AppendIndexNode(0, 0, -1, name);
-    }
-    EXPECT_TRUE(file.Write(path_));
+    EXPECT_TRUE(WriteFamily(path_, people, names_));
     Open();
-    for (int32_t n = 1; n <= count; ++n) db_->ReinsertNode(n, names_[static_cast<size_t>(n - 1)]);
   }
   void Open() {
     db_ = std::make_unique<CTEVDatabase>();

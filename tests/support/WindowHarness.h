@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QString>
 #include <QtTest>
@@ -20,6 +21,7 @@
 
 #include "Coding.h"
 #include "FakeHost.h"
+#include "FamilyWriter.h"
 #include "RecordWindow.h"
 #include "Seams.h"
 #include "TEVDatabase.h"
@@ -36,7 +38,7 @@ struct ModalRun {
   QWidget* owner;
 };
 
-// Installs the message and modal hooks for its lifetime.
+// Installs the message, modal and progress hooks for its lifetime.
 class WindowHarness {
  public:
   WindowHarness() {
@@ -47,10 +49,15 @@ class WindowHarness {
           {window.metaObject()->className(), window.windowTitle(), window.parentWidget()});
       if (on_modal) on_modal(window);
     });
+    kinscope::seams::SetProgressHook([this](QProgressDialog& dialog, int64_t done, int64_t total) {
+      progress.emplace_back(done, total);
+      if (on_progress) on_progress(dialog);
+    });
   }
   ~WindowHarness() {
     kinscope::seams::SetMessageHook({});
     kinscope::seams::SetModalHook({});
+    kinscope::seams::SetProgressHook({});
   }
   WindowHarness(const WindowHarness&) = delete;
   WindowHarness& operator=(const WindowHarness&) = delete;
@@ -59,6 +66,7 @@ class WindowHarness {
   void Reset() {
     messages.clear();
     modals.clear();
+    progress.clear();
     host.opened.clear();
   }
 
@@ -78,6 +86,14 @@ class WindowHarness {
     std::error_code failed;
     std::filesystem::copy_file(KINSCOPE_SAMPLE_DB, path, failed);
     return failed ? std::string() : path;
+  }
+  // Writes a family of `people` (FamilyWriter.h) to a fresh folder; returns
+  // its path, empty when it cannot be written.
+  std::string WriteFamily(const std::vector<family::Person>& people) {
+    dir_ = std::make_unique<TempDir>();
+    const std::string path = dir_->File("family.tev");
+    std::vector<int32_t> names;
+    return family::WriteFamily(path, people, names) ? path : std::string();
   }
   // Opens a copy of the sample database read-only.
   bool OpenSample() {
@@ -106,6 +122,10 @@ class WindowHarness {
   std::vector<ModalRun> modals;
   // Plays a modal window before it is closed; none closes it at once.
   std::function<void(QDialog&)> on_modal;
+  // Every report of a progress dialog (done, total), and what a user does
+  // at each: nothing, or press Cancel (dialog.cancel()).
+  std::vector<std::pair<int64_t, int64_t>> progress;
+  std::function<void(QProgressDialog&)> on_progress;
 
  private:
   bool OpenPath(const std::string& path) {
