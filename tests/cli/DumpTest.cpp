@@ -193,6 +193,24 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
              other, 4);
        },
        "its owner is 2, not the individual"},
+      // A link lost as a lost write loses it: the nodes below are cut off.
+      {[](CTEVDatabase& db) {
+         const int32_t root = db.HeaderI32(kHdrRootNode2);
+         IndexNodeImage node{};
+         db.LoadIndexNode(node, root);
+         db.SetNodeLink(DecodeI32(node.data(), indexnode::kLesser), 0, kLesserLink);
+       },
+       "the name has no node in the index"},
+      {[](CTEVDatabase& db) {
+         db.SetHeaderI32(kHdrIndividBound, 20);
+         db.UpdateHeader();
+       },
+       "the individual bound is 20, yet individual 21 holds names"},
+      {[](CTEVDatabase& db) {
+         db.SetHeaderI32(kHdrRegionCount, 0);
+         db.UpdateHeader();
+       },
+       "region count 0 leaves the page map of region 0 unread"},
   };
   int copy = 0;
   for (const auto& [harm, reason, status] : rows) {
