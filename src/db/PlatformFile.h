@@ -85,6 +85,10 @@ bool RenameOver(const std::string& from, const std::string& to);
 // Whether anything stands at `path` (a symbolic link is not followed).
 bool Exists(const std::string& path);
 
+// Whether `a` and `b` name the same file (links followed: a link and the
+// file it leads to are the same file). False when either names nothing.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Makes the creation or removal of a file in the folder that holds `path`
 // durable. True on success; true and nothing done where the system needs no
 // such step.

@@ -344,6 +344,26 @@ bool Exists(const std::string& path) {
   return WidePath(path, wide) && ::GetFileAttributesW(wide.c_str()) != kNoAttributes;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  // Each opened for nothing but its attributes, in no one's way.
+  BY_HANDLE_FILE_INFORMATION info[2]{};
+  const std::string* paths[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    std::wstring wide;
+    if (!WidePath(*paths[i], wide)) return false;
+    const HANDLE file =
+        ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const BOOL known = ::GetFileInformationByHandle(file, &info[i]);
+    ::CloseHandle(file);
+    if (!known) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 FileHandle OpenOwnFile(const std::string& path) {
   std::wstring wide;
   if (!WidePath(path, wide)) return kNoFile;
