@@ -8,6 +8,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -157,6 +158,16 @@ int64_t FileSize(FileHandle file) {
   if (::fstat(Fd(file), &st) == 0) return static_cast<int64_t>(st.st_size);
   Remember(errno);
   return -1;
+}
+
+int64_t NextData(FileHandle file, int64_t offset) {
+#ifdef SEEK_DATA
+  const off_t at = ::lseek(Fd(file), static_cast<off_t>(offset), SEEK_DATA);
+  if (at >= 0) return static_cast<int64_t>(at);
+  // No data from there on: the rest is a hole.
+  if (errno == ENXIO) return std::max<int64_t>(offset, FileSize(file));
+#endif
+  return offset;
 }
 
 bool RemoveFile(const std::string& path) {

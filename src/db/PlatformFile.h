@@ -73,6 +73,11 @@ bool Sync(FileHandle file);
 // Size of the open file in bytes; -1 on error.
 int64_t FileSize(FileHandle file);
 
+// Where the bytes the file holds resume at or after `offset`: `offset`
+// itself where the system cannot tell, and the end of the file when it holds
+// only a hole from there (one that reads as zeros). Lets a copy skip holes.
+int64_t NextData(FileHandle file, int64_t offset);
+
 // Removes the file at `path`. True on success.
 bool RemoveFile(const std::string& path);
 

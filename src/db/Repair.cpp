@@ -193,16 +193,26 @@ class Run {
   void Line(RepairLine::Action action, std::string place, std::string was, std::string now) {
     report_.lines.push_back({action, std::move(place), std::move(was), std::move(now)});
   }
+  // A write of a mend failed: the round is rolled back.
+  void Failed() {
+    if (!write_failed_) write_error_ = platform::LastError();
+    write_failed_ = true;
+  }
+  // Why the change failed: the journal's error, else the failed write's.
+  int ChangeError() const {
+    const int error = db_ ? db_->ChangeError() : 0;
+    return error != 0 ? error : write_error_;
+  }
   // Writes `value` at file offset `at` of the copy.
   void SetI32(int64_t at, int32_t value) {
     uint8_t bytes[4];
     EncodeI32(bytes, 0, value);
-    if (at <= 0 || db_->WriteAt(static_cast<int32_t>(at), bytes, 4) != 1) write_failed_ = true;
+    if (at <= 0 || db_->WriteAt(static_cast<int32_t>(at), bytes, 4) != 1) Failed();
     db_->SetModified();
   }
   void SetHeader(size_t field, int32_t value) {
     db_->SetHeaderI32(field, value);
-    if (db_->UpdateHeader() != 1) write_failed_ = true;
+    if (db_->UpdateHeader() != 1) Failed();
     db_->SetModified();
   }
   int64_t RecordAt(const TableSpec& t, int32_t n) const {
@@ -233,6 +243,7 @@ class Run {
   bool created_ = false;  // OUT.part is ours
   bool cancelled_ = false;
   bool write_failed_ = false;
+  int write_error_ = 0;
   bool index_done_ = false;  // the index was rebuilt in this round
   bool journal_copied_ = false;
   bool salvaged_ = false;
@@ -337,7 +348,22 @@ bool Run::CopyFile(const Salvage& salvage) {
   created_ = true;
   std::vector<uint8_t> piece(kCopyPiece);
   bool copied = size >= 0;
-  for (int64_t at = 0; copied && at < size; at += static_cast<int64_t>(kCopyPiece)) {
+  const auto piece_size = static_cast<int64_t>(kCopyPiece);
+  // The last piece is always written: it gives the copy its size.
+  const int64_t last_piece = size > 0 ? (size - 1) / piece_size * piece_size : 0;
+  for (int64_t at = 0; copied && at < size; at += piece_size) {
+    // A hole the file holds (sparse regions read as zeros) stays a hole in
+    // the copy; the pieces before the next data are skipped unread, up to
+    // the first one a taken-back header value lies in.
+    int64_t skip_to = std::min(platform::NextData(from, at) / piece_size * piece_size, last_piece);
+    for (const auto& patch : salvage.patches) {
+      if (patch.first >= at) skip_to = std::min(skip_to, patch.first / piece_size * piece_size);
+    }
+    if (skip_to > at) {
+      at = skip_to - piece_size;
+      copied = Progress("copying", skip_to, size);
+      continue;
+    }
     const auto n = static_cast<size_t>(std::min<int64_t>(size - at, kCopyPiece));
     if (platform::ReadAt(from, at, piece.data(), n) != n) {
       copied =
@@ -417,13 +443,13 @@ bool Run::OpenCopy() {
 
 bool Run::EndChange() {
   if (write_failed_ || db_->ChangeFailed()) {
-    const int error = db_->ChangeError();
+    const int error = ChangeError();
     db_->RollBackChange();
     return Fail("cannot write the copy " + part_ + " (" + WriteFailureCause(error, part_) + ")");
   }
   if (db_->CommitChange() != 1) {
-    return Fail("cannot write the copy " + part_ + " (" +
-                WriteFailureCause(db_->ChangeError(), part_) + ")");
+    return Fail("cannot write the copy " + part_ + " (" + WriteFailureCause(ChangeError(), part_) +
+                ")");
   }
   return true;
 }
@@ -459,7 +485,7 @@ bool Run::Rounds(CheckReport report) {
       db_->CloseDatabase();
       if (db_->LastChangeEnd() != ChangeEnd::kCommitted) {
         return Fail("cannot write the copy " + part_ + " (" +
-                    WriteFailureCause(db_->ChangeError(), part_) + ")");
+                    WriteFailureCause(ChangeError(), part_) + ")");
       }
       if (!OpenCopy()) return false;
     }
@@ -479,8 +505,8 @@ bool Run::Finish() {
   }
   db_->CloseDatabase();
   if (db_->LastChangeEnd() != ChangeEnd::kCommitted) {
-    return Fail("cannot write the copy " + part_ + " (" +
-                WriteFailureCause(db_->ChangeError(), part_) + ")");
+    return Fail("cannot write the copy " + part_ + " (" + WriteFailureCause(ChangeError(), part_) +
+                ")");
   }
   db_.reset();
   // A spent journal that could not be removed goes with the copy's name.
@@ -634,7 +660,7 @@ void Run::MendPageCounts(const CheckReport&) {
       uint8_t bytes[2];
       EncodeU16(bytes, 0, static_cast<uint16_t>(now));
       const auto at = static_cast<int32_t>(kPageCountOffset + (r * kTableCount + t - 1) * 2);
-      if (db_->WriteAt(at, bytes, 2) != 1) write_failed_ = true;
+      if (db_->WriteAt(at, bytes, 2) != 1) Failed();
       db_->SetModified();
       Line(RepairLine::kMended, "region " + Num(r) + " table " + Num(t),
            "the page-count table gave " + Num(count) + " pages, the page map " + Num(m) +
@@ -772,8 +798,14 @@ void Run::MendChain(int32_t code, size_t next_at, size_t prev_at) {
       at = next;
     }
   };
+  // A chain begins at a record whose previous link is 0 and to which no
+  // next link leads: a previous link lost to 0 does not make one.
+  std::set<int32_t> led;
   for (const auto& [n, link] : links) {
-    if (link.second == 0 && reached.count(n) == 0) walk(n);
+    if (link.first != 0 && links.count(link.first) != 0) led.insert(link.first);
+  }
+  for (const auto& [n, link] : links) {
+    if (link.second == 0 && reached.count(n) == 0 && led.count(n) == 0) walk(n);
   }
   // Records no chain reached: each run of them begins a chain of its own,
   // from its first record (the one whose previous record does not lead to
@@ -941,7 +973,7 @@ void Run::MendIndex(const CheckReport& report) {
   }
   if (findings > 1) was += " (and " + Num(static_cast<int64_t>(findings - 1)) + " more findings)";
   const IndexRebuild r = RebuildIndex(*db_, Going());
-  if (r.write_failed) write_failed_ = true;
+  if (r.write_failed) Failed();
   if (cancelled_ || write_failed_) return;
   if (!r.done) {
     Line(RepairLine::kLeft, "index", was,
