@@ -153,7 +153,7 @@ TEST(Repair, TheRebuiltIndexIsTheOneTheInsertMakes) {
     CTEVDatabase sound;
     ASSERT_EQ(sound.OpenDatabase(f.path_, 1), kOpenOk);
     damaged::Target target{bytes, sound};
-    ASSERT_TRUE(damaged::Rows()[1].harm(target));
+    ASSERT_TRUE(damaged::Named("every index node's links zeroed").harm(target));
   }
   crash::PutFile(in, bytes);
   ASSERT_EQ(RepairDatabase(in, out).status, kRepairClean);
@@ -246,7 +246,7 @@ TEST(Repair, ACrashAfterEveryWriteLeavesNoCopyAndTheNextRunMendsIt) {
   TempDir dir;
   const std::string in = dir.File("in.tev"), out = dir.File("out.tev");
   Bytes bytes;
-  ASSERT_TRUE(WriteDamaged("sample", damaged::Rows()[1], in, bytes));
+  ASSERT_TRUE(WriteDamaged("sample", damaged::Named("every index node's links zeroed"), in, bytes));
   int64_t k = 1;
   for (;; ++k) {
     SCOPED_TRACE(k);
@@ -278,7 +278,7 @@ TEST(Repair, AFullDiskLeavesNothingBehind) {
   TempDir dir;
   const std::string in = dir.File("in.tev"), out = dir.File("out.tev");
   Bytes bytes;
-  ASSERT_TRUE(WriteDamaged("sample", damaged::Rows()[1], in, bytes));
+  ASSERT_TRUE(WriteDamaged("sample", damaged::Named("every index node's links zeroed"), in, bytes));
   for (int64_t k = 1;; ++k) {
     SCOPED_TRACE(k);
     crash::FullDiskSeam seam(k);
@@ -363,7 +363,7 @@ TEST(Repair, AStopLeavesNothingBehind) {
   TempDir dir;
   const std::string in = dir.File("in.tev");
   Bytes bytes;
-  ASSERT_TRUE(WriteDamaged("family", damaged::Rows()[1], in, bytes));
+  ASSERT_TRUE(WriteDamaged("family", damaged::Named("every index node's links zeroed"), in, bytes));
   std::set<std::string> stages;
   for (int stop_at = 1;; ++stop_at) {
     int calls = 0;

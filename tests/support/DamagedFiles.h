@@ -193,6 +193,14 @@ inline const std::vector<Row>& Rows() {
   return rows;
 }
 
+// The row whose damage starts with `damage`.
+inline const Row& Named(const std::string& damage) {
+  for (const Row& row : Rows()) {
+    if (std::string(row.damage).rfind(damage, 0) == 0) return row;
+  }
+  return Rows().front();
+}
+
 // The GEDCOM of the file at `path` as the export writes it at one fixed
 // time, or nothing when the file does not open.
 inline std::optional<std::string> Gedcom(const std::string& path) {
