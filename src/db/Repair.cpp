@@ -329,13 +329,24 @@ bool Run::Refused() {
 }
 
 bool Run::CopyFile(const Salvage& salvage) {
-  const platform::FileHandle from = platform::OpenExisting(in_, false);
-  if (from == platform::kNoFile) {
+  // The file held open by the caller is read through it: a second open of
+  // it could meet the caller's own lock.
+  CTEVDatabase* held =
+      options_.source != nullptr && options_.source->IsOpen() ? options_.source : nullptr;
+  const platform::FileHandle from =
+      held != nullptr ? platform::kNoFile : platform::OpenExisting(in_, false);
+  if (held == nullptr && from == platform::kNoFile) {
     const int error = platform::LastError();
     return Fail(in_ + ": cannot open the file (error " + Num(error) +
                 "): " + OpenFailureCause(error, false));
   }
-  const int64_t size = platform::FileSize(from);
+  const int64_t size = held != nullptr ? FileSizeOf(*held) : platform::FileSize(from);
+  const auto read_at = [&](int64_t at, uint8_t* buffer, size_t n) {
+    return held != nullptr ? held->ReadAt(at, buffer, n) : platform::ReadAt(from, at, buffer, n);
+  };
+  const auto next_data = [&](int64_t at) {
+    return held != nullptr ? at : platform::NextData(from, at);
+  };
   if (!ClearStale(journal_) || !ClearStale(part_)) {
     platform::Close(from);
     return false;
@@ -355,7 +366,7 @@ bool Run::CopyFile(const Salvage& salvage) {
     // A hole the file holds (sparse regions read as zeros) stays a hole in
     // the copy; the pieces before the next data are skipped unread, up to
     // the first one a taken-back header value lies in.
-    int64_t skip_to = std::min(platform::NextData(from, at) / piece_size * piece_size, last_piece);
+    int64_t skip_to = std::min(next_data(at) / piece_size * piece_size, last_piece);
     for (const auto& patch : salvage.patches) {
       if (patch.first >= at) skip_to = std::min(skip_to, patch.first / piece_size * piece_size);
     }
@@ -365,7 +376,7 @@ bool Run::CopyFile(const Salvage& salvage) {
       continue;
     }
     const auto n = static_cast<size_t>(std::min<int64_t>(size - at, kCopyPiece));
-    if (platform::ReadAt(from, at, piece.data(), n) != n) {
+    if (read_at(at, piece.data(), n) != n) {
       copied =
           Fail(in_ + ": cannot read the file (" + platform::ErrorText(platform::LastError()) + ")");
       break;
@@ -540,8 +551,10 @@ void Run::Go() {
   if (Refused()) return;
   Salvage salvage;
   {
-    CTEVDatabase in;
-    const int opened = in.OpenDatabase(in_, 1);
+    CTEVDatabase own;
+    const bool held = options_.source != nullptr && options_.source->IsOpen();
+    const int opened = held ? kOpenOk : own.OpenDatabase(in_, 1);
+    CTEVDatabase& in = held ? *options_.source : own;
     if (opened == kOpenFailed) {
       const int error = platform::LastError();
       Fail(in_ + ": cannot open the file (error " + Num(error) +

@@ -48,6 +48,11 @@ struct RepairOptions {
   // every few thousand records; returning false stops it, and then nothing
   // is left behind.
   std::function<bool(const std::string& stage, int64_t done, int64_t total)> progress;
+  // The file, when the caller holds it open already (the window that shows
+  // it): it is checked and copied through this database, which is only
+  // read, instead of being opened a second time (the caller's own lock on a
+  // file open for writing would refuse that).
+  CTEVDatabase* source = nullptr;
 };
 
 // One thing the repair did to the copy.

@@ -385,3 +385,25 @@ TEST(Repair, AStopLeavesNothingBehind) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window repairs the file it holds open for writing: through its
+// database, which the repair only reads; a second open would meet the lock.
+TEST(Repair, ReadsTheFileTheCallerHoldsOpen) {
+  TempDir dir;
+  const std::string in = dir.File("in.tev"), out = dir.File("out.tev");
+  Bytes bytes;
+  ASSERT_TRUE(WriteDamaged("sample", damaged::Named("an index link zeroed"), in, bytes));
+  CTEVDatabase held;
+  ASSERT_EQ(held.OpenDatabase(in, 0), kOpenOk);
+  EXPECT_EQ(RepairDatabase(in, out).status, kRepairFailed);  // locked
+  RepairOptions options;
+  options.source = &held;
+  const RepairReport r = RepairDatabase(in, out, options);
+  EXPECT_EQ(r.status, kRepairClean) << Lines(r);
+  EXPECT_TRUE(Read(in) == bytes);
+  EXPECT_FALSE(held.IsModified());
+}
+
+}  // namespace
