@@ -159,6 +159,8 @@ class Run {
         report_(report) {}
 
   void Go();
+  // Removes what the repair wrote: the copy under way and its journal.
+  void CleanUp();
 
   // The mends, one a row of kMends. Each reads the copy and writes through
   // its journal; a round ends the change after its mends.
@@ -229,7 +231,6 @@ class Run {
   // Ends the change of a round: false when it could not be written whole.
   bool EndChange();
   bool Finish();
-  void CleanUp();
   // Walks the name chain of individual `rin` as the check does, calling
   // `each(at, image)` for every name read.
   void EachName(const uint8_t* person,
@@ -1029,7 +1030,14 @@ std::string RepairSummary(const RepairReport& report) {
 RepairReport RepairDatabase(const std::string& in_path, const std::string& out_path,
                             const RepairOptions& options) {
   RepairReport report;
-  Run(in_path, out_path, options, report).Go();
+  Run run(in_path, out_path, options, report);
+  try {
+    run.Go();
+  } catch (...) {
+    // Memory ran out (the caller ends with it): nothing is left behind.
+    run.CleanUp();
+    throw;
+  }
   return report;
 }
 
