@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QProgressDialog>
 #include <QScrollBar>
@@ -60,6 +61,74 @@ TCheckWin::TCheckWin(QWidget* owner, TRecordHost& host) : QDialog(owner), host_(
     FitMapPane();
   });
   connect(ui.btnSavePng, &QPushButton::clicked, this, &TCheckWin::SaveMap);
+  connect(ui.btnRepair, &QPushButton::clicked, this, &TCheckWin::RepairCopy);
+  ui.teRepair->hide();
+}
+
+void TCheckWin::SetFile(const std::string& path) {
+  path_ = path;
+  ui.btnRepair->setEnabled(!path_.empty() && !report_.Sound());
+}
+
+void TCheckWin::RepairCopy() {
+  if (path_.empty()) return;
+  const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(path_)));
+  QFileDialog dialog(this, QStringLiteral("Save the repaired copy"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(QStringLiteral("Family files (*.tev)"));
+  dialog.setDefaultSuffix(QStringLiteral("tev"));
+  dialog.setDirectory(file.absolutePath());
+  dialog.selectFile(file.completeBaseName() + QStringLiteral("-repaired.tev"));
+  const std::optional<QString> chosen = seams::RunFileDialog(dialog);
+  if (!chosen) return;
+  const std::string out = QFile::encodeName(*chosen).toStdString();
+
+  QProgressDialog progress(QStringLiteral("Repairing a copy of %1...").arg(file.fileName()),
+                           QStringLiteral("Stop"), 0, 1000, this);
+  progress.setWindowTitle(QStringLiteral("Repair"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  progress.setValue(0);
+  QElapsedTimer since_events;
+  since_events.start();
+  RepairOptions options;
+  options.force = true;  // the save dialog asked before it chose a file that exists
+  options.source = host_.Database();
+  options.progress = [&](const std::string& stage, int64_t done, int64_t total) {
+    if (since_events.elapsed() >= 50) {
+      progress.setLabelText(QStringLiteral("Repairing a copy of %1: %2...")
+                                .arg(file.fileName(), QString::fromStdString(stage)));
+      progress.setValue(total > 0 ? static_cast<int>(done * 999 / total) : 0);
+      QCoreApplication::processEvents();
+      since_events.restart();
+    }
+    return !progress.wasCanceled();
+  };
+  repaired_ = RepairDatabase(path_, out, options);
+  progress.reset();
+
+  if (repaired_.status == kRepairFailed) {
+    seams::ShowMessage(
+        QStringLiteral("No copy was written: %1.").arg(QString::fromStdString(repaired_.error)),
+        QStringLiteral("Repair"));
+    return;
+  }
+  QString text;
+  for (const RepairLine& l : repaired_.lines) {
+    text += QStringLiteral("%1: %2  %3 -> %4\n")
+                .arg(QString::fromStdString(l.place), QLatin1String(RepairActionName(l.action)),
+                     QString::fromStdString(l.was), QString::fromStdString(l.now));
+  }
+  text +=
+      QString::fromStdString(RepairSummary(repaired_)) + QStringLiteral("; the copy is ") + *chosen;
+  ui.teRepair->setPlainText(text);
+  ui.teRepair->show();
+  if (seams::AskYesNo(QStringLiteral("%1.\n\nOpen the repaired copy\n%2?")
+                          .arg(QString::fromStdString(RepairSummary(repaired_)), *chosen),
+                      QStringLiteral("Repair"))) {
+    copy_to_open_ = out;
+    accept();
+  }
 }
 
 void TCheckWin::ShowReport(CheckReport report, FileMap file_map) {
@@ -96,6 +165,7 @@ void TCheckWin::ShowReport(CheckReport report, FileMap file_map) {
   FitMapPane();
   ui.lblPastEnd->setText(TFileMapView::PastTheEnd(map->Map()));
   ui.lblLegend->setText(map->Legend());
+  ui.btnRepair->setEnabled(!path_.empty() && !report_.Sound());
 }
 
 void TCheckWin::FitMapPane() {
@@ -175,7 +245,8 @@ void TCheckWin::SaveMap() {
   }
 }
 
-void RunCheckWindow(QWidget* owner, TRecordHost& host, const std::string& path) {
+void RunCheckWindow(QWidget* owner, TRecordHost& host, const std::string& path,
+                    const std::function<void(const std::string&)>& open) {
   const QString file = QString::fromLocal8Bit(path.c_str());
   CTEVDatabase* db = host.Database();
   if (db == nullptr || !db->IsOpen()) {
@@ -217,7 +288,9 @@ void RunCheckWindow(QWidget* owner, TRecordHost& host, const std::string& path) 
   TCheckWin window(owner, host);
   window.setWindowTitle(QStringLiteral("Check -- %1").arg(file));
   window.ShowReport(std::move(report), std::move(file_map));
+  window.SetFile(path);
   seams::RunModal(window);
+  if (!window.CopyToOpen().empty() && open) open(window.CopyToOpen());
 }
 
 }  // namespace kinscope

@@ -11,11 +11,13 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "FileCheck.h"
 #include "FileMapView.h"
 #include "RecordWindow.h"
+#include "Repair.h"
 #include "ui_CheckWin.h"
 
 namespace kinscope {
@@ -40,6 +42,20 @@ class TCheckWin : public QDialog {
   // a byte view of the page when it holds no numbered record.
   void OpenPage(int region, int page);
 
+  // The file the window shows, as the file system takes its path: "Repair
+  // a copy..." mends it onto a copy, enabled when the report holds damage.
+  void SetFile(const std::string& path);
+
+  // "Repair a copy...": asks where to save (NAME-repaired.tev beside the
+  // file), repairs the file onto that copy (Repair.h) with a progress dialog
+  // whose Stop leaves no copy, lists the mends and cuts below the findings
+  // and offers to open the copy. The file itself is only read, through the
+  // host's database.
+  void RepairCopy();
+  const RepairReport& Repaired() const { return repaired_; }
+  // The copy the user chose to open when the window closed, or empty.
+  const std::string& CopyToOpen() const { return copy_to_open_; }
+
   // The selected rows as tab-separated lines (where, severity, what,
   // offset), and the same put on the clipboard.
   QString SelectedText() const;
@@ -58,6 +74,9 @@ class TCheckWin : public QDialog {
 
   TRecordHost& host_;
   CheckReport report_;
+  std::string path_;
+  RepairReport repaired_;
+  std::string copy_to_open_;
   std::array<uint8_t, 16> bytes_{};
 };
 
@@ -65,7 +84,10 @@ class TCheckWin : public QDialog {
 // (opened from `path`) with a progress dialog that appears when the check
 // takes longer than half a second and whose Stop button stops it, then runs
 // the check window modally, owned by `owner`. When no file is open it tells
-// in a message why `path` cannot be checked.
-void RunCheckWindow(QWidget* owner, TRecordHost& host, const std::string& path);
+// in a message why `path` cannot be checked. When the user repaired a copy
+// and chose to open it, `open` is called with its path once the window is
+// closed.
+void RunCheckWindow(QWidget* owner, TRecordHost& host, const std::string& path,
+                    const std::function<void(const std::string&)>& open = {});
 
 }  // namespace kinscope

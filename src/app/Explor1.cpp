@@ -78,8 +78,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), OpenDialog1(this) {
   connect(ui.ebRecNum, &QLineEdit::returnPressed, this, &TForm1::btnGoClick);
   connect(ui.btnOrderNames, &QPushButton::clicked, this, &TForm1::btnOrderNamesClick);
   connect(ui.btnFind, &QPushButton::clicked, this, &TForm1::btnFindClick);
-  connect(ui.btnCheck, &QPushButton::clicked, this,
-          [this] { RunCheckWindow(this, *this, current_file_name_); });
+  connect(ui.btnCheck, &QPushButton::clicked, this, [this] {
+    RunCheckWindow(this, *this, current_file_name_,
+                   [this](const std::string& copy) { OpenPath(copy); });
+  });
   connect(ui.btnExportGedcom, &QPushButton::clicked, this, [this] {
     if (database_)
       ExportGedcom(this, *database_,

@@ -16,6 +16,7 @@ namespace kinscope {
 
 class CTEVDatabase;
 struct CheckReport;
+struct RepairReport;
 
 namespace dump {
 
@@ -83,6 +84,21 @@ json CheckDocument(const CheckReport& report);
 // header when writing to standard output; `version` is the program's.
 int Gedcom(CTEVDatabase& db, const std::string& database, const std::string& out_path,
            const std::string& version, Progress* progress = nullptr);
+
+// The repair command: the file at `path` mended onto a copy at `out_path`
+// (Repair.h), replacing a file standing there only with `force`. The
+// document lists each mend and cut (action, place, what was wrong, what it
+// is now), the counts, the summary line ("12 mended, 1 cut") and the copy's
+// check. kOk when the copy checks without damage and nothing was cut,
+// kProblems when something was cut or left damaged, kCannotOpen (and no
+// document, the reason in `error`) when the file cannot be read or holds
+// nothing to mend from, the copy cannot be written, OUT stands in the way
+// or the repair was interrupted: no copy is left then. `progress` shows how
+// far it is, its four stages (checking, copying, mending, checking the
+// copy) a quarter each.
+Result Repair(const std::string& path, const std::string& out_path, bool force,
+              Progress* progress = nullptr);
+json RepairDocument(const RepairReport& report, const std::string& copy);
 
 // Index and Find written to `out` as they are read: the same bytes as
 // Text() of their document (with `json`, its dump(2) and a newline), without

@@ -126,6 +126,16 @@ std::string Text(const std::string& command, const json& doc) {
     }
     return Table(rows) + doc["summary"].get<std::string>() + "\n";
   }
+  if (command == "repair") {
+    // One mend or cut a line, then the summary and where the copy went.
+    std::vector<std::vector<std::string>> rows;
+    for (const json& l : doc["lines"]) {
+      rows.push_back({l["place"].get<std::string>() + ":", l["action"], l["was"],
+                      "-> " + l["now"].get<std::string>()});
+    }
+    return Table(rows) + doc["summary"].get<std::string>() + "; the copy is " +
+           doc["copy"].get<std::string>() + "\n";
+  }
   return Object(doc);
 }
 

@@ -68,16 +68,21 @@ std::string ExitStatuses() {
   return "Exit status:\n" +
          row(dump::kOk,
              "done; check found no damage (unusual findings alone give 0); gedcom\n"
-             "      exported everything") +
+             "      exported everything; repair wrote a copy that checks clean and\n"
+             "      cut nothing") +
          row(dump::kProblems,
              "check found damage; index or find met a damaged index; gedcom left\n"
-             "      something out (each thing is named on standard error)") +
+             "      something out (each thing is named on standard error); repair\n"
+             "      wrote its copy but cut something or left damage in it") +
          row(dump::kCannotOpen,
-             "the file cannot be opened, the command line is wrong, or gedcom could\n"
-             "      not write its output or was interrupted (no file is left then)") +
+             "the file cannot be opened, the command line is wrong, gedcom could\n"
+             "      not write its output or was interrupted, or repair wrote no copy\n"
+             "      (FILE unreadable, OUT unwritable or standing without --force,\n"
+             "      interrupted); no file is left then") +
          row(dump::kNoRecord, "record: there is no such record, or the file ends inside it") +
          row(dump::kOutOfMemory,
-             "memory ran out: the command stopped (gedcom leaves no output file)");
+             "memory ran out: the command stopped (gedcom and repair leave no output\n"
+             "      file)");
 }
 
 // The record types by code and name, in lines of at most 44 characters.
@@ -97,11 +102,11 @@ std::string RecordTypes() {
 
 constexpr char kMore[] =
     "Progress:\n"
-    "  On a terminal, check, gedcom, index and a find that searches the whole\n"
-    "  index (by spelling or --like) show how far they have come on standard\n"
-    "  error, in one line redrawn in place and wiped at the end; never when\n"
-    "  standard error is a file or a pipe, nor while the command's own output\n"
-    "  goes to the terminal as well. --no-progress turns it off.\n"
+    "  On a terminal, check, gedcom, index, repair and a find that searches the\n"
+    "  whole index (by spelling or --like) show how far they have come on\n"
+    "  standard error, in one line redrawn in place and wiped at the end; never\n"
+    "  when standard error is a file or a pipe, nor while the command's own\n"
+    "  output goes to the terminal as well. --no-progress turns it off.\n"
     "\n"
     "Examples:\n"
     "  $ kinscope-dump family.tev check\n"
@@ -109,7 +114,8 @@ constexpr char kMore[] =
     "  $ kinscope-dump family.tev record Individual 1 --bytes\n"
     "  $ kinscope-dump family.tev find \"Thomas /Whitcombe/\"\n"
     "  $ kinscope-dump family.tev find Whit\n"
-    "  $ kinscope-dump family.tev gedcom -o family.ged\n";
+    "  $ kinscope-dump family.tev gedcom -o family.ged\n"
+    "  $ kinscope-dump family.tev repair -o family-repaired.tev\n";
 
 }  // namespace
 
@@ -133,11 +139,11 @@ int main(int argc, char** argv) try {
   app.add_option("FILE", path, "the database file, only ever read")->required()->type_name("");
   const auto json_flag = [&json](CLI::App* on) {
     on->add_flag("--json", json,
-                 "print one JSON document\n(header, record, index, find and check)");
+                 "print one JSON document\n(header, record, index, find, check and repair)");
   };
   const auto progress_flag = [&no_progress](CLI::App* on) {
     on->add_flag("--no-progress", no_progress,
-                 "show no progress line on a terminal\n(check, find, gedcom and index)");
+                 "show no progress line on a terminal\n(check, find, gedcom, index and repair)");
   };
   json_flag(&app);
   progress_flag(&app);
@@ -179,6 +185,16 @@ int main(int argc, char** argv) try {
   gedcom->add_option("-o,--output", out_path, "write to this file instead of standard output")
       ->type_name("FILE");
   progress_flag(gedcom);
+  auto* repair = app.add_subcommand("repair",
+                                    "mend the file onto a copy (FILE is never\n"
+                                    "written): a line per mend and cut, then\n"
+                                    "\"12 mended, 1 cut\"");
+  std::string repair_path;
+  bool force = false;
+  repair->add_option("-o,--output", repair_path, "the copy to write")->required()->type_name("OUT");
+  repair->add_flag("--force", force, "replace a file standing at OUT");
+  json_flag(repair);
+  progress_flag(repair);
 
   // Standard output carries the same bytes on every system (Console.h).
   const std::vector<std::string> arguments = dump::PrepareConsole(argc, argv);
@@ -199,6 +215,18 @@ int main(int argc, char** argv) try {
       std::cerr << "kinscope-dump: no record type \"" << type << "\"\n";
       return dump::kCannotOpen;
     }
+  }
+  if (command == "repair") {
+    // The repair opens the file itself: it mends files that do not open.
+    dump::Progress silent;
+    dump::Progress line(std::cerr, "repairing");
+    const dump::Result result = dump::Repair(
+        path, repair_path, force, dump::ShowsProgress(no_progress, false) ? &line : &silent);
+    if (!result.doc.is_null()) {
+      std::cout << (json ? result.doc.dump(2) + "\n" : dump::Text(command, result.doc));
+    }
+    if (!result.error.empty()) std::cerr << "kinscope-dump: " << result.error << "\n";
+    return result.status;
   }
   CTEVDatabase db;
   const int opened = db.OpenDatabase(path, 1);

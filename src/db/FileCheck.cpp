@@ -29,6 +29,51 @@ std::array<int, kTableCount + 1> PagesPerTable(const uint8_t* map) {
   return pages;
 }
 
+// Counts the findings of one text that may come by the thousand: the first
+// kListedAlike are added, the rest summed up in one more finding.
+class Alike {
+ public:
+  explicit Alike(CheckReport& report) : report_(report) {}
+  void Add(Finding f) {
+    if (count_++ < kListedAlike) {
+      report_.Add(f);
+      last_ = std::move(f);
+    }
+  }
+  // Adds the finding of the rest: `more` is what they are ("names have no
+  // index node"), after "N more ".
+  void Finish(const std::string& more) {
+    if (count_ <= kListedAlike) return;
+    Finding rest = last_;
+    rest.what = "and " + Num(static_cast<int64_t>(count_ - kListedAlike)) + " more " + more;
+    rest.offset = -1;
+    rest.region = rest.page = -1;
+    rest.number = 0;
+    report_.Add(std::move(rest));
+  }
+
+ private:
+  CheckReport& report_;
+  size_t count_ = 0;
+  Finding last_;
+};
+
+// The highest of the values met beyond a bound, with the place of the first.
+struct Beyond {
+  int64_t count = 0;
+  int32_t highest = 0;
+  int32_t lowest = 0;
+  std::string first;  // "marriage 5 names individual 40"
+  void Met(int32_t value, const std::string& place) {
+    if (count++ == 0) {
+      first = place;
+      highest = lowest = value;
+    }
+    highest = std::max(highest, value);
+    lowest = std::min(lowest, value);
+  }
+};
+
 class Checker {
  public:
   // The progress counts the records the check reads, table by table, and
@@ -50,9 +95,11 @@ class Checker {
     return !report_.cancelled;
   }
 
-  void Add(Severity severity, std::string place, std::string what, int64_t offset = -1,
-           int32_t code = kNoRecordCode, int32_t number = 0, int region = -1, int page = -1) {
+  static Finding Make(FindingKind kind, Severity severity, std::string place, std::string what,
+                      int64_t offset = -1, int32_t code = kNoRecordCode, int32_t number = 0,
+                      int region = -1, int page = -1) {
     Finding f;
+    f.kind = kind;
     f.region = region;
     f.page = page;
     f.severity = severity;
@@ -61,58 +108,56 @@ class Checker {
     f.code = code;
     f.number = number;
     f.offset = offset;
-    report_.Add(std::move(f));
+    return f;
+  }
+  void Add(FindingKind kind, Severity severity, std::string place, std::string what,
+           int64_t offset = -1, int32_t code = kNoRecordCode, int32_t number = 0, int region = -1,
+           int page = -1) {
+    report_.Add(Make(kind, severity, std::move(place), std::move(what), offset, code, number,
+                     region, page));
   }
   // A finding on record `n` of record type `type`.
-  void AddRecord(const RecordType& type, int32_t n, std::string what) {
+  Finding OnRecord(FindingKind kind, const RecordType& type, int32_t n, std::string what) const {
     const TableSpec& t = type.table;
     const int64_t at = db_.LocateRecord(n, t.table, t.size, t.per_page);
-    Add(Severity::kDamage, std::string(type.layout->kind) + " " + Num(n), std::move(what),
-        at == 0 ? -1 : at, type.code, n);
+    return Make(kind, Severity::kDamage, std::string(type.layout->kind) + " " + Num(n),
+                std::move(what), at == 0 ? -1 : at, type.code, n);
+  }
+  void AddRecord(FindingKind kind, const RecordType& type, int32_t n, std::string what) {
+    report_.Add(OnRecord(kind, type, n, std::move(what)));
+  }
+  // A finding on the individual's name record at `at`.
+  static Finding OnName(FindingKind kind, std::string place, std::string what, int32_t at) {
+    return Make(kind, Severity::kDamage, std::move(place), std::move(what), at, kIndivNameCode, at);
   }
 
-  // Records of a table: the slots its pages hold in regions 0 to 30.
-  int32_t Slots(const TableSpec& t) const {
-    int64_t n = 0;
-    for (int r = 0; r < kMaxRegions; ++r) n += int64_t{db_.PageCount(r, t.table)} * t.per_page;
-    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(n, 0), INT32_MAX));
-  }
-
-  // Every record of `t` that is not all zero, read into `each`. Record
-  // numbers run through the regions as the page-count table has it, but
-  // only those on pages the region's map gives the table can be read: the
-  // rest are skipped unread, so counts that claim every page of every region
-  // cost nothing.
   void ForEach(const TableSpec& t, const std::function<void(int32_t, const uint8_t*)>& each) {
-    std::vector<uint8_t> record(static_cast<size_t>(t.size));
-    int64_t first = 1;
-    for (int r = 0; r < kMaxRegions && first <= INT32_MAX; ++r) {
-      const int counted = std::max(0, db_.PageCount(r, t.table));
-      const int64_t readable = int64_t{std::min(counted, db_.MappedPages(r, t.table))} * t.per_page;
-      const int64_t end = std::min<int64_t>(first + readable, int64_t{INT32_MAX} + 1);
-      for (int64_t n = first; n < end; ++n) {
-        ++done_;
-        if ((n & 4095) == 0 && !Going()) return;
-        const auto number = static_cast<int32_t>(n);
-        if (db_.ReadRecord(record.data(), t.size, number, t.table, t.per_page) == 0) continue;
-        if (std::all_of(record.begin(), record.end(), [](uint8_t b) { return b == 0; })) continue;
-        each(number, record.data());
-      }
-      first += int64_t{counted} * t.per_page;
-    }
+    // The records read count in the progress as they go, and exactly once
+    // the table is done.
+    const int64_t start = done_;
+    ForEachRecord(db_, t, each, [this] {
+      done_ += 4096;
+      return Going();
+    });
+    if (!report_.cancelled) done_ = start + ReadableRecords(db_, t);
   }
 
   void Header();
   void Maps();
   void IndexTree();
   void NameChains();
+  // The index against the names of the chains, both ways, and the nodes
+  // the walk did not reach.
+  void IndexNames();
   // A chain of records of record type `code` linked forwards at `next` and
   // backwards at `prev`: both directions agree, every chain has a first
   // record, no cycle.
   void Chains(int32_t code, size_t next, size_t prev);
-  // The links at the given offsets of every record of record type `code`
-  // lie inside the tables given beside them.
-  void InRange(int32_t code, const std::vector<std::pair<size_t, const TableSpec*>>& links);
+  // The links the check holds to their tables lie inside them, and the
+  // individuals they name lie within the individual bound.
+  void InRange();
+  // The individual bound and the name area against what was met beyond them.
+  void Bounds();
 
  private:
   CTEVDatabase& db_;
@@ -120,24 +165,60 @@ class Checker {
   CheckReport& report_;
   int64_t done_ = 0;   // records read and index nodes reached
   int64_t total_ = 0;  // what the file holds of them, and one for the rest
+  // Name record -> node of every node the index walk reached, and name
+  // record -> individual of every name of the chains.
+  std::vector<std::pair<int32_t, int32_t>> node_names_;
+  std::vector<std::pair<int32_t, int32_t>> chain_names_;
+  std::vector<bool> reached_;  // by node number
+  size_t reached_count_ = 0;
+  bool walked_ = false;
+  Beyond beyond_bound_;  // individuals beyond the individual bound
+  Beyond beyond_area_;   // name links outside the name area
 };
 
 void Checker::Header() {
   const uint8_t* h = db_.Header().data();
   if (std::memcmp(h + kHdrVersionText, "500", 4) != 0) {
-    Add(Severity::kUnusual, "header", "the version text is not \"500\"", kHdrVersionText);
+    Add(FindingKind::kVersionText, Severity::kUnusual, "header", "the version text is not \"500\"",
+        kHdrVersionText);
   }
   const int32_t regions = db_.HeaderI32(kHdrRegionCount);
+  // The regions from 0 on whose page map the file holds.
+  int maps = 0;
+  std::array<uint8_t, 1> first{};
+  while (maps < kMaxRegions) {
+    const int64_t at = kRegionBase + maps * kRegionSize;
+    if (db_.ReadAt(at + kPageSize - 1, first.data(), 1) != 1 ||
+        db_.ReadAt(at, first.data(), 1) != 1 || first[0] != kPageMapTable) {
+      break;
+    }
+    ++maps;
+  }
   if (regions < 0) {
-    Add(Severity::kDamage, "header",
+    Add(FindingKind::kRegionCount, Severity::kDamage, "header",
         "region count " + Num(regions) + " is below 0: no page map is loaded", kHdrRegionCount);
   } else if (regions > kMaxRegions) {
-    Add(Severity::kUnusual, "header",
+    Add(FindingKind::kOther, Severity::kUnusual, "header",
         "region count " + Num(regions) + " is above 31: regions beyond 30 are not read",
         kHdrRegionCount);
   }
+  // Regions whose page map the file holds and whose pages the page-count
+  // table counts, but which the region count leaves unread.
+  for (int r = regions; r >= 0 && r < maps; ++r) {
+    bool counted = false;
+    for (int t = 1; t <= kTableCount; ++t) {
+      counted = counted || (t != kPageMapTable && db_.PageCount(r, t) > 0);
+    }
+    if (!counted) continue;
+    Add(FindingKind::kRegionCount, Severity::kDamage, "header",
+        "region count " + Num(regions) + " leaves the page map of region " + Num(r) +
+            " unread, and the page-count table counts pages there",
+        kHdrRegionCount);
+    break;
+  }
   if (db_.HeaderI32(kHdrRootNode) != db_.HeaderI32(kHdrRootNode2)) {
-    Add(Severity::kDamage, "header", "the two copies of the index root differ", kHdrRootNode);
+    Add(FindingKind::kRootCopies, Severity::kDamage, "header",
+        "the two copies of the index root differ", kHdrRootNode);
   }
 }
 
@@ -163,14 +244,14 @@ void Checker::Maps() {
           }
         } else if (t != 0 && foreign++ == 0) {
           // The finding is the page's, its offset that of its byte in the map.
-          Add(Severity::kUnusual, region + " page " + Num(p),
+          Add(FindingKind::kOther, Severity::kUnusual, region + " page " + Num(p),
               "the page map names table " + Num(t) + ", which does not exist", base + p,
               kNoRecordCode, 0, r, p);
         }
       }
       if (foreign > 1) {
-        Add(Severity::kUnusual, region, Num(foreign) + " pages name tables that do not exist",
-            base);
+        Add(FindingKind::kOther, Severity::kUnusual, region,
+            Num(foreign) + " pages name tables that do not exist", base);
       }
       for (int t = 1; t <= kTableCount; ++t) {
         const int n = beyond[static_cast<size_t>(t)];
@@ -180,7 +261,8 @@ void Checker::Maps() {
         int before = 0;
         for (int q = 1; q < p; ++q) before += static_cast<int8_t>(map[static_cast<size_t>(q)]) == t;
         const bool counted = before < db_.PageCount(r, t);
-        Add(counted ? Severity::kDamage : Severity::kUnusual, region + " page " + Num(p),
+        Add(counted ? FindingKind::kPageCount : FindingKind::kOther,
+            counted ? Severity::kDamage : Severity::kUnusual, region + " page " + Num(p),
             (n == 1 ? std::string("a page") : Num(n) + " pages") + " of table " + Num(t) +
                 (n == 1 ? " lies" : " lie") + " past the end of the file" +
                 (counted ? "" : ", none of them counted"),
@@ -191,9 +273,9 @@ void Checker::Maps() {
       const int counted = db_.PageCount(r, t);
       const int mapped = pages[static_cast<size_t>(t)];
       if (t == kPageMapTable || counted == mapped) continue;
-      const Severity severity =
-          counted < 0 || counted > mapped ? Severity::kDamage : Severity::kUnusual;
-      Add(severity, region + " table " + Num(t),
+      const bool damage = counted < 0 || counted > mapped;
+      Add(damage ? FindingKind::kPageCount : FindingKind::kOther,
+          damage ? Severity::kDamage : Severity::kUnusual, region + " table " + Num(t),
           "the page-count table gives " + Num(counted) + " pages, the page map " + Num(mapped),
           kPageCountOffset + (int64_t{r} * kTableCount + t - 1) * 2);
     }
@@ -202,19 +284,30 @@ void Checker::Maps() {
 
 void Checker::IndexTree() {
   const int32_t root = db_.HeaderI32(kHdrRootNode2);
+  walked_ = true;
   if (root == 0) return;
   // The walk CheckIndexTree makes, without keeping the order of the nodes.
-  const ReadCacheScope cache(db_);
   IndexWalk walk(db_);
   IndexEntry entry;
   while (walk.Next(entry)) {
-    if ((++done_ & 4095) == 0 && !Going()) return;
+    if ((++done_ & 4095) == 0 && !Going()) {
+      walked_ = false;  // a stopped walk tells nothing of what it did not reach
+      return;
+    }
+    node_names_.emplace_back(DecodeI32(entry.image.data(), indexnode::kName), entry.node);
+    // Nodes reached can be read: the marks grow with the file, not with a
+    // number in a damaged link.
+    const auto node = static_cast<size_t>(entry.node);
+    if (node >= reached_.size()) reached_.resize(std::max(node + 1, reached_.size() * 2));
+    reached_[node] = true;
+    ++reached_count_;
   }
   const TreeFaults& r = walk.Faults();
   const auto add = [&](const char* what) {
     const TableSpec& t = kIndexNodeTable;
     const int64_t at = db_.LocateRecord(root, t.table, t.size, t.per_page);
-    Add(Severity::kDamage, "index", what, at == 0 ? -1 : at, kIndivIndexCode, root);
+    Add(FindingKind::kIndex, Severity::kDamage, "index", what, at == 0 ? -1 : at, kIndivIndexCode,
+        root);
   };
   if (!r.links_sound) add("a link leads outside the index or to a node that cannot be read");
   if (!r.reached_once) add("a node is reached twice: the links form a loop");
@@ -223,31 +316,124 @@ void Checker::IndexTree() {
 }
 
 void Checker::NameChains() {
-  ForEach(kIndividTable, [this](int32_t rin, const uint8_t* person) {
+  const int32_t bound = db_.HeaderI32(kHdrIndividBound);
+  const int32_t area_start = db_.HeaderI32(kHdrNameAreaStart);
+  const int32_t area_end = db_.HeaderI32(kHdrNameAreaEnd);
+  Alike cuts(report_), previous_links(report_), owners(report_);
+  ForEach(kIndividTable, [&](int32_t rin, const uint8_t* person) {
     std::set<int32_t> met;
     int32_t previous = 0;
-    for (int32_t at = DecodeI32(person, individ::kStartnames); at > 0;) {
+    const int32_t first = DecodeI32(person, individ::kStartnames);
+    if (first > 0 && rin > bound) {
+      beyond_bound_.Met(rin, std::string(individ::kLayout.kind) + " " + Num(rin) + " holds names");
+    }
+    for (int32_t at = first; at > 0;) {
       const std::string place =
           std::string(individ::kLayout.kind) + " " + Num(rin) + " name at " + Num(at);
-      const auto add = [&](std::string what) {
-        Add(Severity::kDamage, place, std::move(what), at, kIndivNameCode, at);
+      const auto cut = [&](std::string what) {
+        cuts.Add(OnName(FindingKind::kNameChain, place, std::move(what), at));
       };
-      if (!met.insert(at).second) return add("the name chain comes back to this name");
+      if (!met.insert(at).second) return cut("the name chain comes back to this name");
       INameRecImage name{};
-      if (db_.LoadINameRec(at, name) == 0) return add("the name record cannot be read");
-      if (DecodeI32(name.data(), iname::kPrevious) != previous) {
-        add("its previous link is " + Num(DecodeI32(name.data(), iname::kPrevious)) + ", not " +
-            Num(previous));
+      if (db_.LoadINameRec(at, name) == 0) return cut("the name record cannot be read");
+      chain_names_.emplace_back(at, rin);
+      const int32_t stored_previous = DecodeI32(name.data(), iname::kPrevious);
+      if (stored_previous != previous) {
+        previous_links.Add(
+            OnName(FindingKind::kNamePrevious, place,
+                   "its previous link is " + Num(stored_previous) + ", not " + Num(previous), at));
       }
       if (DecodeU8(name.data(), iname::kType) == 1 &&
           DecodeI32(name.data(), iname::kOwnerId) != rin) {
-        add("its owner is " + Num(DecodeI32(name.data(), iname::kOwnerId)) +
-            ", not the individual");
+        owners.Add(OnName(
+            FindingKind::kNameOwner, place,
+            "its owner is " + Num(DecodeI32(name.data(), iname::kOwnerId)) + ", not the individual",
+            at));
+      }
+      const int32_t next = DecodeI32(name.data(), iname::kNext);
+      if (next < 0) {
+        cuts.Add(OnName(FindingKind::kNameChain, place,
+                        "its next link is " + Num(next) + ", which names no record", at));
+      }
+      for (const int32_t link : {stored_previous, next}) {
+        if (link > 0 && (link < area_start || link > area_end)) {
+          beyond_area_.Met(link, place + " links to the name at " + Num(link));
+        }
       }
       previous = at;
-      at = DecodeI32(name.data(), iname::kNext);
+      at = next;
     }
   });
+  cuts.Finish("names end their chains");
+  previous_links.Finish("names have a wrong previous link");
+  owners.Finish("names have a wrong owner");
+}
+
+void Checker::IndexNames() {
+  if (!walked_) return;
+  std::sort(node_names_.begin(), node_names_.end());
+  std::sort(chain_names_.begin(), chain_names_.end());
+  Alike twice(report_), without(report_), doubled(report_), foreign(report_);
+  const auto name_place = [](const std::pair<int32_t, int32_t>& name) {
+    return std::string(individ::kLayout.kind) + " " + Num(name.second) + " name at " +
+           Num(name.first);
+  };
+  for (size_t i = 1; i < chain_names_.size(); ++i) {
+    if (chain_names_[i].first != chain_names_[i - 1].first) continue;
+    twice.Add(
+        OnName(FindingKind::kNameChain, name_place(chain_names_[i]),
+               "the name is in the chain of individual " + Num(chain_names_[i - 1].second) + " too",
+               chain_names_[i].first));
+  }
+  twice.Finish("names are in two chains");
+  if (!Going()) return;
+  size_t j = 0;  // into node_names_
+  for (size_t i = 0; i < chain_names_.size(); ++i) {
+    const int32_t name = chain_names_[i].first;
+    if (i > 0 && name == chain_names_[i - 1].first) continue;
+    while (j < node_names_.size() && node_names_[j].first < name) ++j;
+    if (j == node_names_.size() || node_names_[j].first != name) {
+      without.Add(OnName(FindingKind::kIndex, name_place(chain_names_[i]),
+                         "the name has no node in the index", name));
+    }
+  }
+  without.Finish("names have no node in the index");
+  const RecordType& nodes = kRecordTypes[kIndivIndexCode];
+  size_t k = 0;  // into chain_names_
+  for (size_t i = 0; i < node_names_.size(); ++i) {
+    const auto [name, node] = node_names_[i];
+    if (i > 0 && name == node_names_[i - 1].first) {
+      doubled.Add(OnRecord(FindingKind::kIndex, nodes, node,
+                           "it stands for the name at " + Num(name) + ", as node " +
+                               Num(node_names_[i - 1].second) + " does"));
+      continue;
+    }
+    while (k < chain_names_.size() && chain_names_[k].first < name) ++k;
+    if (k == chain_names_.size() || chain_names_[k].first != name) {
+      foreign.Add(
+          OnRecord(FindingKind::kIndex, nodes, node,
+                   "it stands for the record at " + Num(name) + ", which is no individual's name"));
+    }
+  }
+  doubled.Finish("nodes stand for a name another node stands for");
+  foreign.Finish("nodes stand for records that are no individual's name");
+  // Nodes in the tree by their parent link that the walk did not reach. In a
+  // sound file the walk reaches every node up to the bound, and nothing is
+  // read.
+  const int32_t bound = db_.HeaderI32(kHdrIndexNodeBound);
+  const int64_t within = std::min<int64_t>(std::max(bound, 0), TableSlots(db_, kIndexNodeTable));
+  if (static_cast<int64_t>(reached_count_) >= within) return;
+  Alike unreached(report_);
+  ForEach(kIndexNodeTable, [&](int32_t node, const uint8_t* image) {
+    const auto at = static_cast<size_t>(node);
+    if (node > bound || (at < reached_.size() && reached_[at]) ||
+        DecodeI32(image, indexnode::kParent) < 0) {
+      return;
+    }
+    unreached.Add(
+        OnRecord(FindingKind::kIndex, nodes, node, "the walk from the root does not reach it"));
+  });
+  unreached.Finish("nodes are not reached from the root");
 }
 
 void Checker::Chains(int32_t code, size_t next_at, size_t prev_at) {
@@ -256,7 +442,9 @@ void Checker::Chains(int32_t code, size_t next_at, size_t prev_at) {
   ForEach(type.table, [&](int32_t n, const uint8_t* r) {
     links[n] = {DecodeI32(r, next_at), DecodeI32(r, prev_at)};
   });
-  const auto add = [&](int32_t n, std::string text) { AddRecord(type, n, std::move(text)); };
+  const auto add = [&](int32_t n, std::string text) {
+    AddRecord(FindingKind::kChain, type, n, std::move(text));
+  };
   std::set<int32_t> reached;
   for (const auto& [n, link] : links) {
     if (link.second != 0) continue;  // chains start at a record without a previous one
@@ -284,19 +472,52 @@ void Checker::Chains(int32_t code, size_t next_at, size_t prev_at) {
   }
 }
 
-void Checker::InRange(int32_t code,
-                      const std::vector<std::pair<size_t, const TableSpec*>>& fields) {
-  const RecordType& type = kRecordTypes[code];
-  ForEach(type.table, [&](int32_t n, const uint8_t* r) {
-    for (const auto& [offset, target] : fields) {
-      const int32_t v = DecodeI32(r, offset);
-      if (v < 0 || v > Slots(*target)) {
-        AddRecord(type, n,
-                  "the link at offset " + Num(static_cast<int64_t>(offset)) + " is " + Num(v) +
-                      ", outside its table");
+void Checker::InRange() {
+  const int32_t bound = db_.HeaderI32(kHdrIndividBound);
+  for (const int32_t code : {kMarriageCode, kFamilyCode}) {
+    const RecordType& type = kRecordTypes[code];
+    ForEach(type.table, [&](int32_t n, const uint8_t* r) {
+      for (const TableLink& link : kTableLinks) {
+        if (link.code != code) continue;
+        const int32_t v = DecodeI32(r, link.offset);
+        if (v < 0 || v > TableSlots(db_, *link.target)) {
+          AddRecord(FindingKind::kLinkOutside, type, n,
+                    "the link at offset " + Num(static_cast<int64_t>(link.offset)) + " is " +
+                        Num(v) + ", outside its table");
+        } else if (link.target == &kIndividTable && v > bound) {
+          IndividImage person{};
+          if (db_.LoadIndivid(person, v) == 1 &&
+              !std::all_of(person.begin(), person.end(), [](uint8_t b) { return b == 0; })) {
+            beyond_bound_.Met(
+                v, std::string(type.layout->kind) + " " + Num(n) + " names individual " + Num(v));
+          }
+        }
       }
-    }
-  });
+    });
+  }
+}
+
+void Checker::Bounds() {
+  if (beyond_bound_.count > 0) {
+    Add(FindingKind::kIndividualBound, Severity::kDamage, "header",
+        "the individual bound is " + Num(db_.HeaderI32(kHdrIndividBound)) + ", yet " +
+            beyond_bound_.first +
+            (beyond_bound_.count > 1
+                 ? " (and " + Num(beyond_bound_.count - 1) + " more links lie beyond it, up to " +
+                       Num(beyond_bound_.highest) + ")"
+                 : ""),
+        kHdrIndividBound);
+  }
+  if (beyond_area_.count > 0) {
+    Add(FindingKind::kNameArea, Severity::kDamage, "header",
+        "the name area is " + Num(db_.HeaderI32(kHdrNameAreaStart)) + " to " +
+            Num(db_.HeaderI32(kHdrNameAreaEnd)) + ", yet " + beyond_area_.first +
+            (beyond_area_.count > 1
+                 ? " (and " + Num(beyond_area_.count - 1) + " more links lie outside it, from " +
+                       Num(beyond_area_.lowest) + " to " + Num(beyond_area_.highest) + ")"
+                 : ""),
+        kHdrNameAreaStart);
+  }
 }
 
 }  // namespace
@@ -337,29 +558,66 @@ std::string CheckSummary(const CheckReport& report) {
          (report.cancelled ? " (stopped before the end)" : "");
 }
 
+const TableLink kTableLinks[9] = {
+    {kMarriageCode, marr::kHusband, &kIndividTable},
+    {kMarriageCode, marr::kWife, &kIndividTable},
+    {kMarriageCode, marr::kChild, &kFamLinkTable},
+    {kMarriageCode, marr::kHusNextMar, &kMarrTable},
+    {kMarriageCode, marr::kWifeNextMar, &kMarrTable},
+    {kFamilyCode, famlink::kMarriage, &kMarrTable},
+    {kFamilyCode, famlink::kIndi, &kIndividTable},
+    {kFamilyCode, famlink::kNextYoungerSibling, &kFamLinkTable},
+    {kFamilyCode, famlink::kNextParents, &kFamLinkTable},
+};
+
+int32_t TableSlots(const CTEVDatabase& db, const TableSpec& t) {
+  int64_t n = 0;
+  for (int r = 0; r < kMaxRegions; ++r) n += int64_t{db.PageCount(r, t.table)} * t.per_page;
+  return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(n, 0), INT32_MAX));
+}
+
+void ForEachRecord(CTEVDatabase& db, const TableSpec& t,
+                   const std::function<void(int32_t, const uint8_t*)>& each,
+                   const std::function<bool()>& going) {
+  // Record numbers run through the regions as the page-count table has it,
+  // but only those on pages the region's map gives the table can be read:
+  // the rest are skipped unread, so counts that claim every page of every
+  // region cost nothing.
+  std::vector<uint8_t> record(static_cast<size_t>(t.size));
+  int64_t first = 1;
+  for (int r = 0; r < kMaxRegions && first <= INT32_MAX; ++r) {
+    const int counted = std::max(0, db.PageCount(r, t.table));
+    const int64_t readable = int64_t{std::min(counted, db.MappedPages(r, t.table))} * t.per_page;
+    const int64_t end = std::min<int64_t>(first + readable, int64_t{INT32_MAX} + 1);
+    for (int64_t n = first; n < end; ++n) {
+      if ((n & 4095) == 0 && going && !going()) return;
+      const auto number = static_cast<int32_t>(n);
+      if (db.ReadRecord(record.data(), t.size, number, t.table, t.per_page) == 0) continue;
+      if (std::all_of(record.begin(), record.end(), [](uint8_t b) { return b == 0; })) continue;
+      each(number, record.data());
+    }
+    first += int64_t{counted} * t.per_page;
+  }
+}
+
 CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path,
                           const CheckProgress& progress) {
   CheckReport report;
+  const ReadCacheScope cache(db);
   Checker c(db, progress, report);
   if (c.Going()) c.Header();
   if (c.Going()) c.Maps();
   if (c.Going()) c.IndexTree();
   if (c.Going()) c.NameChains();
+  if (c.Going()) c.IndexNames();
   if (c.Going()) {
     c.Chains(kNoteCode, note::kNextBlock, note::kPrevBlock);
     c.Chains(kCitationCode, cit::kNextCit, cit::kPrevCit);
   }
   if (c.Going()) c.Chains(kMediaCode, media::kNext, media::kPrevious);
   if (c.Going()) {
-    c.InRange(kMarriageCode, {{marr::kHusband, &kIndividTable},
-                              {marr::kWife, &kIndividTable},
-                              {marr::kChild, &kFamLinkTable},
-                              {marr::kHusNextMar, &kMarrTable},
-                              {marr::kWifeNextMar, &kMarrTable}});
-    c.InRange(kFamilyCode, {{famlink::kMarriage, &kMarrTable},
-                            {famlink::kIndi, &kIndividTable},
-                            {famlink::kNextYoungerSibling, &kFamLinkTable},
-                            {famlink::kNextParents, &kFamLinkTable}});
+    c.InRange();
+    c.Bounds();
   }
   if (c.Going()) {
     // An interrupted change: its journal is damage until a writable open
@@ -367,7 +625,8 @@ CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path,
     const std::string& at = path.empty() ? db.Path() : path;
     const JournalReport journal = InspectJournal(at);
     if (const std::string why = JournalProblem(journal); !why.empty()) {
-      c.Add(journal.state == JournalState::kUnfinished ? Severity::kUnusual : Severity::kDamage,
+      c.Add(FindingKind::kJournal,
+            journal.state == JournalState::kUnfinished ? Severity::kUnusual : Severity::kDamage,
             JournalPath(at), why);
     }
   }

@@ -31,8 +31,29 @@ enum class Severity : uint8_t {
 // "damage" or "unusual".
 const char* SeverityName(Severity severity);
 
+// What a finding is about. The repair (Repair.h) mends by kind: each kind it
+// mends is a row of its table.
+enum class FindingKind : uint8_t {
+  kOther,            // nothing the repair mends (a page of no table, ...)
+  kVersionText,      // the header's version text
+  kRegionCount,      // the header's region count against the page maps in the file
+  kRootCopies,       // the header's two copies of the index root
+  kPageCount,        // a page-count entry against its page map and the end of the file
+  kIndex,            // the index tree, or the index against the individuals' names
+  kNameChain,        // an individual's name chain: a loop, a record that cannot be
+                     // read, a bad next link, a name held by two chains
+  kNamePrevious,     // an individual's name record's previous link
+  kNameOwner,        // an individual's name record's owner
+  kChain,            // a chain of notes, citations or multimedia records
+  kLinkOutside,      // a link to a record outside its table
+  kIndividualBound,  // the header's individual bound below individuals records link to
+  kNameArea,         // the header's name area without names the chains link to
+  kJournal,          // a journal of an interrupted change beside the file
+};
+
 struct Finding {
   Severity severity = Severity::kDamage;
+  FindingKind kind = FindingKind::kOther;
   std::string place;             // where, in words: "individual 3", "region 0 page 7999", "header"
   std::string what;              // what is wrong, in words
   int32_t code = kNoRecordCode;  // record-type code of the record concerned
@@ -64,12 +85,19 @@ std::string CheckSummary(const CheckReport& report);
 // takes effect within a fraction of a second.
 using CheckProgress = std::function<bool(int done, int total)>;
 
-// Checks the open file `db` as a whole: the header, the page maps against
-// the page-count table and the end of the file, the individual index tree,
-// the chains of individuals' names, notes, citations and multimedia records,
-// and the links of marriages and family links; then whether a journal of an
-// interrupted change stands beside the file at `path` (the path the file
-// was opened with when empty). Reads only; never writes.
+// Checks the open file `db` as a whole: the header (its region count against
+// the page maps in the file, its two index roots), the page maps against the
+// page-count table and the end of the file, the individual index tree, the
+// chains of individuals' names, the index against those names both ways (a
+// name without a node, a node whose name is no individual's, a node in the
+// tree that the walk does not reach), the header's individual bound and name
+// area against the records that link beyond them, the chains of notes,
+// citations and multimedia records, and the links of marriages and family
+// links; then whether a journal of an interrupted change stands beside the
+// file at `path` (the path the file was opened with when empty). Reads only,
+// through a read cache (kWholeFileReadCache); never writes. Findings of one
+// text that may come by the thousand (names without a node, say) are listed
+// up to kListedAlike and then counted in one more finding.
 // Requires an open file.
 CheckReport CheckDatabase(CTEVDatabase& db, const std::string& path = {},
                           const CheckProgress& progress = {});
@@ -83,6 +111,32 @@ int64_t ReadableRecords(const CTEVDatabase& db, const TableSpec& t);
 // highest index node number, at most the readable records of the index
 // table, never below 0.
 int64_t IndexNodeCount(const CTEVDatabase& db);
+
+// Findings alike listed one by one at the most; the rest are counted.
+constexpr size_t kListedAlike = 10;
+
+// Every record of `table` that is not all zero, read into `each`, as the
+// check reads them: record numbers run through the regions as the
+// page-count table has it, and only slots on pages the region's map gives
+// the table are read. Stops early when `going` returns false.
+void ForEachRecord(CTEVDatabase& db, const TableSpec& table,
+                   const std::function<void(int32_t number, const uint8_t* record)>& each,
+                   const std::function<bool()>& going = {});
+
+// The record slots of `table` in regions 0 to 30 as the page-count table
+// gives them (0 to INT32_MAX): a link to the table above it leads outside.
+int32_t TableSlots(const CTEVDatabase& db, const TableSpec& table);
+
+// A link field that the check holds to its table: at `offset` of every
+// record of record type `code`, a number of a record of `target`.
+struct TableLink {
+  int32_t code;
+  size_t offset;
+  const TableSpec* target;
+};
+// The links the check holds to their tables: those of marriages and family
+// links.
+extern const TableLink kTableLinks[9];
 
 // The size of the open file `db` in bytes, found by reading (at most 33
 // one-byte reads).

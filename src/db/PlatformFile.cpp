@@ -8,6 +8,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -159,6 +160,16 @@ int64_t FileSize(FileHandle file) {
   return -1;
 }
 
+int64_t NextData(FileHandle file, int64_t offset) {
+#ifdef SEEK_DATA
+  const off_t at = ::lseek(Fd(file), static_cast<off_t>(offset), SEEK_DATA);
+  if (at >= 0) return static_cast<int64_t>(at);
+  // No data from there on: the rest is a hole.
+  if (errno == ENXIO) return std::max<int64_t>(offset, FileSize(file));
+#endif
+  return offset;
+}
+
 bool RemoveFile(const std::string& path) {
   if (HasZero(path)) return false;
   if (::unlink(path.c_str()) == 0) return true;
@@ -176,6 +187,15 @@ bool RenameOver(const std::string& from, const std::string& to) {
 bool Exists(const std::string& path) {
   struct stat st {};
   return !HasZero(path) && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  if (HasZero(a) || HasZero(b) || ::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) {
+    return false;
+  }
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 bool SyncFolder(const std::string& path) {

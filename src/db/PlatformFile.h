@@ -73,6 +73,11 @@ bool Sync(FileHandle file);
 // Size of the open file in bytes; -1 on error.
 int64_t FileSize(FileHandle file);
 
+// Where the bytes the file holds resume at or after `offset`: `offset`
+// itself where the system cannot tell, and the end of the file when it holds
+// only a hole from there (one that reads as zeros). Lets a copy skip holes.
+int64_t NextData(FileHandle file, int64_t offset);
+
 // Removes the file at `path`. True on success.
 bool RemoveFile(const std::string& path);
 
@@ -84,6 +89,10 @@ bool RenameOver(const std::string& from, const std::string& to);
 
 // Whether anything stands at `path` (a symbolic link is not followed).
 bool Exists(const std::string& path);
+
+// Whether `a` and `b` name the same file (links followed: a link and the
+// file it leads to are the same file). False when either names nothing.
+bool SameFile(const std::string& a, const std::string& b);
 
 // Makes the creation or removal of a file in the folder that holds `path`
 // durable. True on success; true and nothing done where the system needs no

@@ -27,6 +27,10 @@ bool FileSeam::Sync(FileHandle file) { return platform::Sync(file); }
 
 bool FileSeam::RemoveFile(const std::string& path) { return platform::RemoveFile(path); }
 
+bool FileSeam::RenameOver(const std::string& from, const std::string& to) {
+  return platform::RenameOver(from, to);
+}
+
 bool FileSeam::SyncFolder(const std::string& path) { return platform::SyncFolder(path); }
 
 FileSeam& Seam() { return *g_seam; }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The seam through which the engine opens, writes, syncs and removes the
-// database file and its journal, and the re-ordering appends to its log.
+// database file and its journal, the re-ordering appends to its log, and
+// the repair writes and renames its copy.
 //
 // By default every call passes straight to the function of PlatformFile.h
 // of the same name. A test installs a seam of its own to count the writes or
@@ -26,6 +27,7 @@ class FileSeam {
   virtual size_t Append(FileHandle file, const void* buffer, size_t count);
   virtual bool Sync(FileHandle file);
   virtual bool RemoveFile(const std::string& path);
+  virtual bool RenameOver(const std::string& from, const std::string& to);
   virtual bool SyncFolder(const std::string& path);
 };
 

@@ -5,6 +5,7 @@
 // the malformed-file table gives a window or a message, never a crash.
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QTableWidget>
 #include <QtTest>
 #include <cstdio>
@@ -15,8 +16,11 @@
 #include <nlohmann/json.hpp>
 
 #include "CheckWin.h"
+#include "CrashSeam.h"
+#include "DamagedFiles.h"
 #include "MalformedFiles.h"
 #include "RecordLayouts.h"
+#include "Seams.h"
 #include "TreeCheck.h"
 #include "WindowHarness.h"
 
@@ -243,6 +247,60 @@ class CheckWindowTest : public QObject {
 
   // Every row of the malformed-file table: a file that opens gets its
   // window and map, one that does not a message saying why.
+  // "Repair a copy..." on a damaged copy: enabled by the damage, it saves
+  // where the dialog says (NAME-repaired.tev beside the file by default),
+  // lists the mends, offers to open the copy and never writes the file on
+  // screen; the file is then opened. On a sound file it stays disabled.
+  void RepairsACopy() {
+    for (const bool damage : {true, false}) {
+      WindowHarness h;
+      const std::string path = h.CopySample();
+      std::vector<uint8_t> bytes = *crash::ReadFile(path);
+      if (damage) {
+        CTEVDatabase sound;
+        QCOMPARE(sound.OpenDatabase(path, 1), kOpenOk);
+        damaged::Target target{bytes, sound};
+        QVERIFY(damaged::Named("an index link zeroed").harm(target));
+      }
+      crash::PutFile(path, bytes);
+      QVERIFY(h.OpenFile(path));
+      const QString out = QString::fromStdString(path) + QStringLiteral(".mended.tev");
+      QString suggested;
+      seams::SetFileDialogHook([&](QFileDialog& dialog) {
+        suggested = dialog.selectedFiles().value(0);
+        return std::optional<QString>(out);
+      });
+      QStringList asked;
+      seams::SetQuestionHook([&](const QString& text, const QString&) {
+        asked << text;
+        return true;
+      });
+      QString listed;
+      bool enabled = false;
+      h.on_modal = [&](QDialog& window) {
+        auto& w = As<TCheckWin>(window);
+        enabled = w.ui.btnRepair->isEnabled();
+        if (enabled) w.ui.btnRepair->click();
+        listed = w.ui.teRepair->toPlainText();
+      };
+      std::string opened;
+      RunCheckWindow(nullptr, h.host, path, [&](const std::string& copy) { opened = copy; });
+      seams::SetFileDialogHook({});
+      seams::SetQuestionHook({});
+      QCOMPARE(enabled, damage);
+      QVERIFY(*crash::ReadFile(path) == bytes);
+      if (!damage) continue;
+      QVERIFY2(suggested.endsWith(QStringLiteral("/family-repaired.tev")), qPrintable(suggested));
+      QVERIFY2(listed.startsWith(QStringLiteral("index: mended")), qPrintable(listed));
+      QVERIFY(listed.contains(QStringLiteral("1 mended, 0 cut; the copy is ") + out));
+      QCOMPARE(asked.size(), 1);
+      QCOMPARE(QString::fromStdString(opened), out);
+      CTEVDatabase copy;
+      QCOMPARE(copy.OpenDatabase(opened, 1), kOpenOk);
+      QVERIFY(CheckDatabase(copy, opened).Sound());
+    }
+  }
+
   void EveryMalformedFile() {
     for (const malformed::Row& row : malformed::Rows()) {
       WindowHarness h;

@@ -20,6 +20,7 @@
 
 #include "Coding.h"
 #include "CrashSeam.h"
+#include "DamagedFiles.h"
 #include "Dump.h"
 #include "FileCheck.h"
 #include "FileContents.h"
@@ -193,6 +194,24 @@ TEST_F(DumpTest, CheckNamesEachDamage) {
              other, 4);
        },
        "its owner is 2, not the individual"},
+      // A link lost as a lost write loses it: the nodes below are cut off.
+      {[](CTEVDatabase& db) {
+         const int32_t root = db.HeaderI32(kHdrRootNode2);
+         IndexNodeImage node{};
+         db.LoadIndexNode(node, root);
+         db.SetNodeLink(DecodeI32(node.data(), indexnode::kLesser), 0, kLesserLink);
+       },
+       "the name has no node in the index"},
+      {[](CTEVDatabase& db) {
+         db.SetHeaderI32(kHdrIndividBound, 20);
+         db.UpdateHeader();
+       },
+       "the individual bound is 20, yet individual 21 holds names"},
+      {[](CTEVDatabase& db) {
+         db.SetHeaderI32(kHdrRegionCount, 0);
+         db.UpdateHeader();
+       },
+       "region count 0 leaves the page map of region 0 unread"},
   };
   int copy = 0;
   for (const auto& [harm, reason, status] : rows) {
@@ -419,6 +438,51 @@ TEST_F(DumpTest, CheckReportsAJournalBesideTheFile) {
     EXPECT_EQ(Contents(path), before);
     EXPECT_EQ(Contents(journal), content);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The repair's output and exit status by what it met: a line per mend or
+// cut ending with the summary and the copy, the same as one JSON document,
+// and nothing written where it must not write.
+TEST_F(DumpTest, RepairTellsEachMendAndCutAndItsStatus) {
+  const auto write = [&](const std::string& damage, const std::string& name) {
+    std::vector<uint8_t> bytes = *crash::ReadFile(KINSCOPE_SAMPLE_DB);
+    damaged::Target target{bytes, db_};
+    EXPECT_TRUE(damaged::Named(damage).harm(target));
+    crash::PutFile(dir_.File(name), bytes);
+    return dir_.File(name);
+  };
+  const std::string index = write("an index link zeroed", "index.tev"),
+                    husband = write("a marriage's husband", "husband.tev");
+  const std::string out = dir_.File("out.tev");
+  struct Row {
+    std::string args;
+    int status;
+    std::string ends;  // how the output ends
+  };
+  const Row rows[] = {
+      {index + " repair -o " + out, 0, "1 mended, 0 cut; the copy is " + out + "\n"},
+      {index + " repair -o " + out, 2, "exists and is left as it is (--force replaces it)\n"},
+      {husband + " repair -o " + out + " --force --json", 1, "}\n"},
+      {index + " repair -o " + dir_.File("none/out.tev"), 2, "(there is no such folder)\n"},
+  };
+  for (const Row& row : rows) {
+    auto [text, status] = RunDumpOutput(row.args);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    EXPECT_EQ(status, row.status) << row.args << "\n" << text;
+    EXPECT_GE(text.size(), row.ends.size());
+    EXPECT_EQ(text.substr(text.size() - std::min(text.size(), row.ends.size())), row.ends);
+  }
+  // The last copy is the one of the cut husband link.
+  const auto [text, status] = RunDumpOutput(husband + " repair -o " + out + " --force --json");
+  const json doc = json::parse(text);
+  EXPECT_EQ(doc["cut"], 1);
+  EXPECT_EQ(doc["lines"][0]["action"], "cut");
+  EXPECT_EQ(doc["copy_check"]["clean"], true);
+  EXPECT_EQ(std::filesystem::exists(dir_.File("none")), false);
 }
 
 }  // namespace

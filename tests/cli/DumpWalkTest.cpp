@@ -43,7 +43,9 @@ dump::json Checked(const tevwriter::TevFile& f, double limit) {
 }
 
 // An individual whose name chain runs through `count` names, the last one
-// leading back to the first when `closed`.
+// leading back to the first when `closed`; the index holds each name once
+// (equal keys, so each node hangs on the lesser side of the one before) and
+// the header's bounds cover them.
 tevwriter::TevFile NameChain(int32_t count, bool closed) {
   tevwriter::TevFile f(1);
   std::vector<int32_t> at;
@@ -57,6 +59,13 @@ tevwriter::TevFile NameChain(int32_t count, bool closed) {
   Bytes person(static_cast<size_t>(kIndividTable.size), 0);
   EncodeI32(person.data(), individ::kStartnames, at[0]);
   f.AppendRecord(kIndividTable.table, person);
+  for (int32_t n = 1; n <= count; ++n)
+    f.AppendIndexNode(0, n < count ? n + 1 : 0, n - 1, at[static_cast<size_t>(n) - 1]);
+  f.SetRootNode(1);
+  f.SetHeaderI32(kHdrIndividBound, 1);
+  f.SetHeaderI32(kHdrIndexNodeBound, count);
+  f.SetHeaderI32(kHdrNameAreaStart, at.front());
+  f.SetHeaderI32(kHdrNameAreaEnd, at.back());
   return f;
 }
 

@@ -92,6 +92,10 @@ class CrashSeam : public kinscope::platform::FileSeam {
   }
   bool SyncFolder(const std::string&) override { return true; }
 
+  // Takes `path` into what the crash leaves even when nothing opens it
+  // through the seam (a file that must not be there then).
+  void Watch(const std::string& path) { known_.emplace(path, true); }
+
   int64_t Writes() const { return writes_; }
   bool Crashed() const { return !disks_.empty(); }
   // The files the crash left, in `mode`.
