@@ -36,7 +36,8 @@ constexpr size_t kCopyPiece = size_t{256} << 10;
 // Why a file could not be created or written, for a path that names a file
 // to be made: a missing folder is told as one.
 std::string CreateCause(int code) {
-  if (platform::KindOfError(code) == platform::ErrorKind::kNoSuchFile) {
+  const platform::ErrorKind kind = platform::KindOfError(code);
+  if (kind == platform::ErrorKind::kNoSuchFile || kind == platform::ErrorKind::kNoSuchFolder) {
     return "there is no such folder";
   }
   return WriteFailureCause(code, std::string());

@@ -294,9 +294,11 @@ TEST(Repair, AFullDiskLeavesNothingBehind) {
     if (r.status == kRepairClean) {
       // The write that failed was not needed (the spent journal's mark): the
       // copy is whole.
-      CTEVDatabase copy;
-      ASSERT_EQ(copy.OpenDatabase(out, 1), kOpenOk);
-      EXPECT_TRUE(CheckDatabase(copy, out).Sound());
+      {
+        CTEVDatabase copy;
+        ASSERT_EQ(copy.OpenDatabase(out, 1), kOpenOk);
+        EXPECT_TRUE(CheckDatabase(copy, out).Sound());
+      }  // closed before it is removed: Windows removes no open file
       fs::remove(out);
       continue;
     }
@@ -338,6 +340,10 @@ TEST(Repair, RefusesWhatItMustNotWriteAndLeavesNothingBehind) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+#ifdef _WIN32
+    // Making a symbolic link takes a privilege there.
+    if (std::string(c.what).find("link") != std::string::npos) continue;
+#endif
     TempDir dir;
     crash::PutFile(dir.File("in.tev"), SoundFile("sample"));
     if (c.setup) c.setup(dir);

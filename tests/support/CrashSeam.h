@@ -150,6 +150,13 @@ class CrashSeam : public kinscope::platform::FileSeam {
   std::map<Mode, Disk> disks_;
 };
 
+// The system's code for a full disk, as the platform layer remembers it.
+#ifdef _WIN32
+constexpr int kDiskFullError = 112;  // ERROR_DISK_FULL
+#else
+constexpr int kDiskFullError = ENOSPC;
+#endif
+
 // A disk that fills up at positioned write `full_at` (1 for the first; 0
 // never): that write lands its first half and fails with "no space"; every
 // later write lands only what lies within the file's size, failing when it
@@ -170,7 +177,7 @@ class FullDiskSeam : public kinscope::platform::FileSeam {
     if (writes_ == full_at_) lands = std::min(lands, count / 2);
     if (lands == count) return FileSeam::WriteAt(file, offset, buffer, count);
     const size_t written = lands > 0 ? FileSeam::WriteAt(file, offset, buffer, lands) : 0;
-    kinscope::platform::RememberError(ENOSPC);
+    kinscope::platform::RememberError(kDiskFullError);
     return written;
   }
   size_t Append(kinscope::platform::FileHandle file, const void* buffer, size_t count) override {
@@ -178,7 +185,7 @@ class FullDiskSeam : public kinscope::platform::FileSeam {
     const size_t lands = std::min(count, static_cast<size_t>(append_room_));
     append_room_ -= static_cast<int64_t>(lands);
     const size_t written = lands > 0 ? FileSeam::Append(file, buffer, lands) : 0;
-    if (written < count) kinscope::platform::RememberError(ENOSPC);
+    if (written < count) kinscope::platform::RememberError(kDiskFullError);
     return written;
   }
   bool Sync(kinscope::platform::FileHandle) override { return true; }
