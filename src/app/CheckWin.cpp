@@ -36,6 +36,15 @@ inline constexpr RecordLayout kFileBytes = MakeLayout("file bytes", 16, kFileByt
 
 enum Column { kWhere, kSeverity, kWhat, kOffset };
 
+// A long whole-file task's dialog: window-modal, shown only when the task
+// takes over half a second, its Stop button the task's cancel.
+void SetUpProgress(QProgressDialog& progress, const QString& title) {
+  progress.setWindowTitle(title);
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  progress.setValue(0);
+}
+
 }  // namespace
 
 TCheckWin::TCheckWin(QWidget* owner, TRecordHost& host) : QDialog(owner), host_(host) {
@@ -85,10 +94,7 @@ void TCheckWin::RepairCopy() {
 
   QProgressDialog progress(QStringLiteral("Repairing a copy of %1...").arg(file.fileName()),
                            QStringLiteral("Stop"), 0, 1000, this);
-  progress.setWindowTitle(QStringLiteral("Repair"));
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(500);
-  progress.setValue(0);
+  SetUpProgress(progress, QStringLiteral("Repair"));
   QElapsedTimer since_events;
   since_events.start();
   RepairOptions options;
@@ -268,10 +274,7 @@ void RunCheckWindow(QWidget* owner, TRecordHost& host, const std::string& path,
   }
   QProgressDialog progress(QStringLiteral("Checking %1...").arg(file), QStringLiteral("Stop"), 0, 1,
                            owner);
-  progress.setWindowTitle(QStringLiteral("Check"));
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(500);
-  progress.setValue(0);
+  SetUpProgress(progress, QStringLiteral("Check"));
   QElapsedTimer since_events;
   since_events.start();
   CheckReport report = CheckDatabase(*db, path, [&](int done, int total) {
